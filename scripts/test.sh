@@ -1,0 +1,19 @@
+#!/bin/sh
+# Installs what is missing, builds the native, the sanitized native and the
+# Windows targets, and runs every test of each through CTest.
+set -u
+cd "$(dirname "$0")/.." || exit 1
+scripts/install-deps.sh || exit 1
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+
+failed=""
+for preset in linux linux-sanitize windows; do
+    echo "=== $preset"
+    { cmake --preset "$preset" && cmake --build --preset "$preset" && ctest --preset "$preset"; } ||
+        failed="$failed $preset"
+done
+if [ -n "$failed" ]; then
+    echo "FAILED:$failed"
+    exit 1
+fi
+echo "All presets passed."

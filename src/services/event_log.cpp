@@ -1,0 +1,63 @@
+#include "event_log.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::string_view LOG_FILE_NAME = "log.txt";
+
+}  // namespace
+
+std::string formatLogLine(ClockTime time, std::string_view message)
+{
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "[%02d:%02d:%02d] ", time.hour, time.minute, time.second);
+    std::string line(prefix);
+    line.append(message);
+    line.push_back('\n');
+    return line;
+}
+
+std::string logPathBeside(std::string_view executable)
+{
+    const auto cut = executable.find_last_of(DIRECTORY_SEPARATORS);
+    if (executable.empty() || cut == std::string_view::npos)
+        return {};
+    std::string path(executable.substr(0, cut + 1));
+    path.append(LOG_FILE_NAME);
+    if (path.size() > MAX_PATH_CHARS)
+        return {};
+    return path;
+}
+
+std::string logFilePath()
+{
+    return logPathBeside(executablePath());
+}
+
+void resetLog()
+{
+    const std::string path = logFilePath();
+    if (path.empty())
+        return;
+    if (std::FILE* file = std::fopen(path.c_str(), "w"))
+        std::fclose(file);
+}
+
+void writeLog(std::initializer_list<std::string_view> pieces)
+{
+    std::string message;
+    for (std::string_view piece : pieces)
+        message.append(piece);
+
+    const std::string path = logFilePath();
+    if (path.empty())
+        return;
+    // Text mode: the line end reaches a Windows file as CR LF.
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (!file)
+        return;
+    const std::string line = formatLogLine(localClockTime(), message);
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fclose(file);
+}

@@ -1,0 +1,40 @@
+// The event log: "log.txt" beside the executable, emptied at start-up and
+// appended one line per event. The file is opened and closed for every line,
+// so it can be read at any time. Nothing here takes a lock: the callers
+// serialise their writes.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+struct ClockTime {
+    int hour;
+    int minute;
+    int second;
+};
+
+// "[HH:MM:SS] " + message + "\n"; the message is written as it is, never
+// used as a format.
+std::string formatLogLine(ClockTime time, std::string_view message);
+
+// The executable's folder with "log.txt" appended, or the empty text when
+// that path would not fit the OS's limit (a cut path would name another file).
+std::string logPathBeside(std::string_view executablePath);
+
+// Worked out afresh for every write; empty when it cannot be had whole.
+std::string logFilePath();
+
+// Creates or empties the log. A log that cannot be opened is ignored.
+void resetLog();
+
+// Appends one line made of the pieces joined without separators. A line that
+// cannot be written is lost silently; a long message is written whole.
+void writeLog(std::initializer_list<std::string_view> pieces);
+
+// Provided by the per-OS part.
+extern const std::size_t MAX_PATH_CHARS;            // longest usable path
+extern const std::string_view DIRECTORY_SEPARATORS;
+std::string executablePath();                       // empty when not had whole
+ClockTime localClockTime();

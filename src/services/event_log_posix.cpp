@@ -1,0 +1,25 @@
+#include "event_log.h"
+
+#include <climits>
+#include <ctime>
+#include <unistd.h>
+
+const std::size_t MAX_PATH_CHARS = PATH_MAX - 1;
+const std::string_view DIRECTORY_SEPARATORS = "/";
+
+std::string executablePath()
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+ClockTime localClockTime()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_hour, local.tm_min, local.tm_sec};
+}

@@ -1,0 +1,128 @@
+#include "services/event_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char* LINE_END = "\r\n";  // text-mode stream
+#else
+constexpr const char* LINE_END = "\n";
+#endif
+
+std::string readLog()
+{
+    std::ifstream file(logFilePath(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// "[HH:MM:SS] " with digits where they belong.
+bool hasTimePrefix(const std::string& line)
+{
+    if (line.size() < 11)
+        return false;
+    const std::string shape = "[00:00:00] ";
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digitExpected = shape[i] == '0';
+        const bool isDigit = line[i] >= '0' && line[i] <= '9';
+        if (digitExpected ? !isDigit : line[i] != shape[i])
+            return false;
+    }
+    return std::stoi(line.substr(1, 2)) < 24 && std::stoi(line.substr(4, 2)) < 60 &&
+           std::stoi(line.substr(7, 2)) < 61;
+}
+
+TEST(FormatLogLine, PrefixThenMessageVerbatim)
+{
+    EXPECT_EQ(formatLogLine({0, 0, 0}, "Starting"), "[00:00:00] Starting\n");
+    EXPECT_EQ(formatLogLine({23, 59, 59}, ""), "[23:59:59] \n");
+    EXPECT_EQ(formatLogLine({9, 5, 7}, "100% %s %n %d"), "[09:05:07] 100% %s %n %d\n");
+}
+
+TEST(LogPathBeside, ReplacesFileNameWithLog)
+{
+    const char sep = DIRECTORY_SEPARATORS[0];
+    const std::string dir = std::string("top") + sep + "dir with space" + sep;
+    EXPECT_EQ(logPathBeside(dir + "velmora.exe"), dir + "log.txt");
+    EXPECT_EQ(logPathBeside(dir), dir + "log.txt");
+    EXPECT_EQ(logPathBeside("velmora"), "");
+    EXPECT_EQ(logPathBeside(""), "");
+}
+
+TEST(LogPathBeside, NeverCutsAPathThatDoesNotFit)
+{
+    const char sep = DIRECTORY_SEPARATORS[0];
+    // A folder whose log path is exactly as long as the OS allows, then one longer.
+    const std::string fits = sep + std::string(MAX_PATH_CHARS - 9, 'd') + sep;
+    ASSERT_EQ(logPathBeside(fits + "x").size(), MAX_PATH_CHARS);
+    const std::string tooLong = sep + std::string(MAX_PATH_CHARS - 8, 'd') + sep;
+    EXPECT_EQ(logPathBeside(tooLong + "x"), "");
+}
+
+TEST(ExecutablePath, NamesThisVeryProgram)
+{
+    const std::string path = executablePath();
+    ASSERT_FALSE(path.empty());
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    file.read(magic, sizeof magic);
+#ifdef _WIN32
+    EXPECT_EQ(std::string(magic, 2), "MZ");
+#else
+    EXPECT_EQ(std::string(magic, 4), "\x7f" "ELF");
+#endif
+    EXPECT_EQ(logFilePath(), logPathBeside(path));
+}
+
+TEST(EventLog, ResetThenLinesInOrder)
+{
+    resetLog();
+    writeLog({"Starting"});
+    writeLog({"Path to ADB: ", "C:\\100% sure\\adb.exe"});
+    writeLog({});
+    writeLog({"adb connect ", "198.18.0.2", ":", "5555"});
+
+    const std::string log = readLog();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = log.find(LINE_END, start)) != std::string::npos;
+         start = end + std::strlen(LINE_END))
+        lines.push_back(log.substr(start, end - start));
+    EXPECT_EQ(start, log.size()) << "text after the last line end";
+    ASSERT_EQ(lines.size(), 4u) << log;
+    for (const std::string& line : lines)
+        EXPECT_TRUE(hasTimePrefix(line)) << line;
+    EXPECT_EQ(lines[0].substr(11), "Starting");
+    EXPECT_EQ(lines[1].substr(11), "Path to ADB: C:\\100% sure\\adb.exe");
+    EXPECT_EQ(lines[2].size(), 11u);
+    EXPECT_EQ(lines[3].substr(11), "adb connect 198.18.0.2:5555");
+    EXPECT_EQ(log.find("\r\r"), std::string::npos);
+}
+
+TEST(EventLog, ResetEmptiesTheFile)
+{
+    writeLog({"left over"});
+    ASSERT_FALSE(readLog().empty());
+    resetLog();
+    EXPECT_TRUE(readLog().empty());
+    std::ifstream file(logFilePath());
+    EXPECT_TRUE(file.good()) << "reset must leave an empty file behind";
+}
+
+TEST(EventLog, LongMessageIsWrittenWhole)
+{
+    const std::string path(1000, 'p');
+    resetLog();
+    writeLog({"Path to ADB: ", path});
+    const std::string log = readLog();
+    EXPECT_TRUE(hasTimePrefix(log));
+    EXPECT_EQ(log.substr(11), "Path to ADB: " + path + LINE_END);
+}
+
+}  // namespace
