@@ -1,42 +1,13 @@
 #include "services/event_log.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
-
-#ifdef _WIN32
-constexpr const char* LINE_END = "\r\n";  // text-mode stream
-#else
-constexpr const char* LINE_END = "\n";
-#endif
-
-std::string readLog()
-{
-    std::ifstream file(logFilePath(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// "[HH:MM:SS] " with digits where they belong.
-bool hasTimePrefix(const std::string& line)
-{
-    if (line.size() < 11)
-        return false;
-    const std::string shape = "[00:00:00] ";
-    for (std::size_t i = 0; i < shape.size(); ++i) {
-        const bool digitExpected = shape[i] == '0';
-        const bool isDigit = line[i] >= '0' && line[i] <= '9';
-        if (digitExpected ? !isDigit : line[i] != shape[i])
-            return false;
-    }
-    return std::stoi(line.substr(1, 2)) < 24 && std::stoi(line.substr(4, 2)) < 60 &&
-           std::stoi(line.substr(7, 2)) < 61;
-}
 
 TEST(FormatLogLine, PrefixThenMessageVerbatim)
 {
@@ -88,21 +59,13 @@ TEST(EventLog, ResetThenLinesInOrder)
     writeLog({});
     writeLog({"adb connect ", "198.18.0.2", ":", "5555"});
 
-    const std::string log = readLog();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = log.find(LINE_END, start)) != std::string::npos;
-         start = end + std::strlen(LINE_END))
-        lines.push_back(log.substr(start, end - start));
-    EXPECT_EQ(start, log.size()) << "text after the last line end";
-    ASSERT_EQ(lines.size(), 4u) << log;
-    for (const std::string& line : lines)
-        EXPECT_TRUE(hasTimePrefix(line)) << line;
-    EXPECT_EQ(lines[0].substr(11), "Starting");
-    EXPECT_EQ(lines[1].substr(11), "Path to ADB: C:\\100% sure\\adb.exe");
-    EXPECT_EQ(lines[2].size(), 11u);
-    EXPECT_EQ(lines[3].substr(11), "adb connect 198.18.0.2:5555");
-    EXPECT_EQ(log.find("\r\r"), std::string::npos);
+    const std::vector<std::string> lines = readLogMessages();
+    ASSERT_EQ(lines.size(), 4u) << readLog();
+    EXPECT_EQ(lines[0], "Starting");
+    EXPECT_EQ(lines[1], "Path to ADB: C:\\100% sure\\adb.exe");
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(lines[3], "adb connect 198.18.0.2:5555");
+    EXPECT_EQ(readLog().find("\r\r"), std::string::npos);
 }
 
 TEST(EventLog, ResetEmptiesTheFile)

@@ -1,0 +1,78 @@
+#include "services/adb_location.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+std::string fromValue(const std::string& bytes)
+{
+    return adbPathFromStoredValue(bytes.data(), bytes.size());
+}
+
+TEST(AdbPathFromStoredValue, ReadsUpToTheEndOrTheFirstNul)
+{
+    EXPECT_EQ(fromValue("C:\\adb\\adb.exe"), "C:\\adb\\adb.exe");
+    EXPECT_EQ(fromValue("C:\\adb\\adb.exe\0"s), "C:\\adb\\adb.exe");
+    EXPECT_EQ(fromValue("C:\\a\0b"s), "C:\\a");
+    EXPECT_EQ(fromValue(""), "");
+    EXPECT_EQ(fromValue("\0C:\\adb.exe"s), "");
+}
+
+TEST(AdbPathFromStoredValue, NeverCutsAValueThatDoesNotFit)
+{
+    const std::string longest(260, 'a');
+    EXPECT_EQ(fromValue(longest), longest) << "260 bytes without terminator";
+    EXPECT_EQ(fromValue(longest + '\0'), longest) << "260 bytes and a terminator";
+    EXPECT_EQ(fromValue(std::string(261, 'a')), "") << "fills the buffer, no terminator";
+    EXPECT_EQ(fromValue(std::string(262, 'a')), "");
+    EXPECT_EQ(fromValue(std::string(5000, 'a')), "");
+}
+
+TEST(StoreAdbPath, RefusesWhatCouldNotBeReadBackWhole)
+{
+    EXPECT_TRUE(isStorableAdbPath(std::string(260, 'a')));
+    EXPECT_TRUE(isStorableAdbPath(""));
+    EXPECT_FALSE(isStorableAdbPath(std::string(261, 'a')));
+    EXPECT_FALSE(isStorableAdbPath("C:\\a\0b.exe"s));
+}
+
+class AdbSetting : public testing::Test {
+protected:
+    void SetUp() override { forgetAdbSetting(); }
+    void TearDown() override { forgetAdbSetting(); }
+};
+
+TEST_F(AdbSetting, NothingStoredReadsEmpty)
+{
+    EXPECT_EQ(loadAdbPath(), "");
+}
+
+TEST_F(AdbSetting, StoredPathReadsBackExactly)
+{
+    for (const std::string& path : {"C:\\Program Files\\Android SDK\\adb.exe"s,
+                                   "C:\\tools\\100% adb\\adb.exe"s, std::string(260, 'x')}) {
+        ASSERT_TRUE(storeAdbPath(path));
+        EXPECT_EQ(loadAdbPath(), path);
+    }
+}
+
+TEST_F(AdbSetting, RefusedPathKeepsTheStoredOne)
+{
+    ASSERT_TRUE(storeAdbPath("C:\\adb.exe"));
+    EXPECT_FALSE(storeAdbPath(std::string(300, 'x')));
+    EXPECT_EQ(loadAdbPath(), "C:\\adb.exe");
+}
+
+TEST_F(AdbSetting, ShorterPathReplacesLongerOneWholly)
+{
+    ASSERT_TRUE(storeAdbPath("C:\\a much longer folder name\\adb.exe"));
+    ASSERT_TRUE(storeAdbPath("C:\\adb.exe"));
+    EXPECT_EQ(loadAdbPath(), "C:\\adb.exe");
+}
+
+}  // namespace

@@ -1,0 +1,310 @@
+#include "intake/command_processor.h"
+#include "services/event_log.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using namespace std::string_literals;
+
+const char* const DEVICE = "198.18.0.2";
+
+CommandDatagram datagram(const std::string& command, const std::string& port = "",
+                         const std::string& sender = DEVICE)
+{
+    std::string bytes = "VQM" + command;
+    bytes.resize(18, ' ');
+    bytes += port;
+    return decodeCommandDatagram(bytes.data(), bytes.size(), sender);
+}
+
+struct Launch {
+    std::string program;
+    ToolArguments arguments;
+};
+
+// Handles commands with a settable clock and stored path, and records the
+// tool launches instead of making them.
+class Processor : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        lastStart = {};
+        resetLog();
+        environment.readTick = [this] { return now; };
+        environment.readAdbPath = [this] {
+            ++pathReads;
+            return storedPath;
+        };
+        environment.launchTool = [this](const std::string& program, const ToolArguments& arguments) {
+            launches.push_back({program, arguments});
+            return toolsStart;
+        };
+    }
+
+    void handle(const CommandDatagram& d) { handleCommand(d, environment); }
+
+    // Handles a start and tells whether it ran adb.
+    bool startRuns(const std::string& port, const std::string& sender, std::uint32_t at)
+    {
+        now = at;
+        const std::size_t before = launches.size();
+        handle(datagram("start", port, sender));
+        return launches.size() > before;
+    }
+
+    std::uint32_t now = 50000;
+    std::string storedPath = "/opt/android sdk/adb";
+    bool toolsStart = true;
+    int pathReads = 0;
+    std::vector<Launch> launches;
+    CommandEnvironment environment;
+};
+
+TEST_F(Processor, StartLogsEveryStepAndRunsTcpipThenConnect)
+{
+    handle(datagram("start", "5555"));
+
+    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
+                                        "Received start command with IP 198.18.0.2 and port 5555",
+                                        "adb tcpip 5555", "successfully",
+                                        "adb connect 198.18.0.2:5555", "successfully"}));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[0].program, storedPath);
+    EXPECT_EQ(launches[0].arguments, (ToolArguments{"tcpip", "5555"}));
+    EXPECT_EQ(launches[1].program, storedPath);
+    EXPECT_EQ(launches[1].arguments, (ToolArguments{"connect", "198.18.0.2:5555"}));
+    EXPECT_EQ(lastStart.address, DEVICE);
+    EXPECT_EQ(lastStart.port, "5555");
+    EXPECT_EQ(lastStart.tick, 50000u);
+}
+
+TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)
+{
+    toolsStart = false;
+    handle(datagram("start", "5555"));
+
+    const Lines log = readLogMessages();
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[4], "error");
+    EXPECT_EQ(log[6], "error");
+    EXPECT_EQ(lastStart.address, DEVICE);
+    EXPECT_EQ(lastStart.port, "5555");
+}
+
+TEST_F(Processor, StopRunsUsbAndForgetsTheLastStartButNotItsTime)
+{
+    handle(datagram("start", "5555"));
+    now += 1000;
+    resetLog();
+    handle(datagram("stop"));
+
+    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
+                                        "Received stop command", "adb usb", "successfully"}));
+    ASSERT_EQ(launches.size(), 3u);
+    EXPECT_EQ(launches[2].arguments, (ToolArguments{"usb"}));
+    EXPECT_EQ(lastStart.address, "");
+    EXPECT_EQ(lastStart.port, "");
+    EXPECT_EQ(lastStart.tick, 50000u);
+}
+
+TEST_F(Processor, NoStoredPathUsesTheDefaultEveryTime)
+{
+    storedPath = "";
+    handle(datagram("stop"));
+    handle(datagram("stop"));
+
+    const std::string pathLine = "Path to ADB: " + std::string(DEFAULT_ADB_PATH);
+    EXPECT_EQ(readLogMessages(),
+              (Lines{"Received command", "Using default ADB path", pathLine, "Received stop command",
+                     "adb usb", "successfully", "Received command", "Using default ADB path",
+                     pathLine, "Received stop command", "adb usb", "successfully"}));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[0].program, DEFAULT_ADB_PATH);
+}
+
+TEST_F(Processor, StoredPathIsReadAfreshForEveryCommand)
+{
+    handle(datagram("stop"));
+    storedPath = "/new/adb";
+    handle(datagram("stop"));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[1].program, "/new/adb");
+    EXPECT_EQ(pathReads, 2);
+}
+
+TEST_F(Processor, UnknownCommandLogsThePathAndNothingMore)
+{
+    for (const char* command : {"Start", "STOP", "", "restart", "startx"})
+        handle(datagram(command, "5555"));
+    const Lines log = readLogMessages();
+    ASSERT_EQ(log.size(), 10u);
+    for (std::size_t i = 0; i < log.size(); i += 2) {
+        EXPECT_EQ(log[i], "Received command");
+        EXPECT_EQ(log[i + 1], "Path to ADB: /opt/android sdk/adb");
+    }
+    EXPECT_TRUE(launches.empty());
+}
+
+TEST_F(Processor, NonCommandDatagramIsIgnoredSilently)
+{
+    for (const std::string& bytes : {"vqmstart"s, "VQ"s, ""s, "\0VQMstop"s, "XYZstop"s}) {
+        handle(decodeCommandDatagram(bytes.data(), bytes.size(), DEVICE));
+    }
+    EXPECT_TRUE(readLog().empty());
+    EXPECT_TRUE(launches.empty());
+    EXPECT_EQ(pathReads, 0);
+}
+
+TEST_F(Processor, InvalidPortIsRefusedBeforeAnythingRuns)
+{
+    const LastStart before{"198.18.0.9", "7777", 123};
+    for (const char* port : {"", "0", "00000", "65536", "99999", "123456", "\t5555", "55\"55",
+                                   "5555\n", "55\r", "55a", "-1", "+1", "0x1F", "5555;reboot",
+                                   "\xd9\xa5\xd9\xa5"}) {
+        lastStart = before;
+        resetLog();
+        handle(datagram("start", port));
+        EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
+                                            "Ignored start command with invalid port"}))
+            << "port \"" << port << '"';
+        EXPECT_EQ(lastStart.address, before.address);
+        EXPECT_EQ(lastStart.port, before.port);
+        EXPECT_EQ(lastStart.tick, before.tick);
+    }
+    EXPECT_TRUE(launches.empty());
+}
+
+TEST(IsValidPort, AcceptsOneToFiveDigitsUpTo65535)
+{
+    for (const char* port : {"1", "5555", "65535", "05555", "00001", "0065"})
+        EXPECT_TRUE(isValidPort(port)) << port;
+    for (const char* port : {"", "0", "000", "65536", "070000", "1 2", " 1", "1e3", "٥"})
+        EXPECT_FALSE(isValidPort(port)) << port;
+}
+
+TEST_F(Processor, LeadingZerosArePassedOnAsSent)
+{
+    handle(datagram("start", "05555"));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[0].arguments, (ToolArguments{"tcpip", "05555"}));
+    EXPECT_EQ(launches[1].arguments, (ToolArguments{"connect", "198.18.0.2:05555"}));
+}
+
+TEST_F(Processor, RepeatedStartIsIgnoredForTenSeconds)
+{
+    ASSERT_TRUE(startRuns("5555", DEVICE, 1000));
+    resetLog();
+    EXPECT_FALSE(startRuns("5555", DEVICE, 11000));
+    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb"}));
+    EXPECT_EQ(lastStart.tick, 1000u) << "an ignored start changes nothing";
+    EXPECT_TRUE(startRuns("5555", DEVICE, 11001));
+    EXPECT_EQ(lastStart.tick, 11001u);
+}
+
+TEST_F(Processor, SameAddressOrSamePortIsEnoughToRepeat)
+{
+    ASSERT_TRUE(startRuns("5555", DEVICE, 1000));
+    EXPECT_FALSE(startRuns("5555", "198.18.0.3", 1001)) << "other device, same port";
+    EXPECT_FALSE(startRuns("6666", DEVICE, 1002)) << "same device, other port";
+    EXPECT_TRUE(startRuns("6666", "198.18.0.3", 1003)) << "both differ: no time check";
+    EXPECT_EQ(lastStart.address, "198.18.0.3");
+}
+
+TEST_F(Processor, StopLetsTheSameDeviceStartAgainAtOnce)
+{
+    ASSERT_TRUE(startRuns("5555", DEVICE, 1000));
+    now = 1500;
+    handle(datagram("stop"));
+    handle(datagram("stop"));
+    EXPECT_EQ(launches.size(), 4u) << "stops are never suppressed";
+    EXPECT_TRUE(startRuns("5555", DEVICE, 2000));
+}
+
+struct RepeatCase {
+    const char* name;
+    LastStart last;
+    const char* address;
+    const char* port;
+    std::uint32_t now;
+    bool repeated;
+};
+
+class RepeatRule : public testing::TestWithParam<RepeatCase> {};
+
+TEST_P(RepeatRule, Holds)
+{
+    const RepeatCase& c = GetParam();
+    EXPECT_EQ(isRepeatedStart(c.last, c.address, c.port, c.now), c.repeated);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RepeatRule,
+    testing::Values(RepeatCase{"SameAtWindow", {"10.0.0.2", "5555", 1000}, "10.0.0.2", "5555", 11000, true},
+                    RepeatCase{"SameAfterWindow", {"10.0.0.2", "5555", 1000}, "10.0.0.2", "5555", 11001, false},
+                    RepeatCase{"SamePortOnly", {"10.0.0.2", "5555", 1000}, "10.0.0.3", "5555", 1000, true},
+                    RepeatCase{"SameAddressOnly", {"10.0.0.2", "5555", 1000}, "10.0.0.2", "5556", 9000, true},
+                    RepeatCase{"BothDiffer", {"10.0.0.2", "5555", 1000}, "10.0.0.3", "5556", 1000, false},
+                    RepeatCase{"TickWrapsInside", {"10.0.0.2", "5555", 0xFFFFF000u}, "10.0.0.2", "5555", 0x100, true},
+                    RepeatCase{"TickWrapsPast", {"10.0.0.2", "5555", 0xFFFFF000u}, "10.0.0.2", "5555", 0x2000, false},
+                    RepeatCase{"EmptyRecord", {"", "", 0}, "10.0.0.2", "5555", 5, false}),
+    [](const testing::TestParamInfo<RepeatCase>& info) { return info.param.name; });
+
+// The real setting, clock and launch, with the stand-in adb.
+class ProcessorWithStandIn : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        lastStart = {};
+        resetLog();
+        forgetAdbSetting();
+    }
+    void TearDown() override { forgetAdbSetting(); }
+
+    static void expectStartRuns(const std::vector<FakeAdbRun>& runs, const std::string& adb)
+    {
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_EQ(runs[0].arguments, (ToolArguments{"tcpip", "5555"}));
+        EXPECT_EQ(runs[1].arguments, (ToolArguments{"connect", "198.18.0.2:5555"}));
+        for (const FakeAdbRun& run : runs) {
+            EXPECT_EQ(run.executable, adb);
+            EXPECT_TRUE(run.done);
+        }
+    }
+};
+
+TEST_F(ProcessorWithStandIn, StoredPathWithSpaces)
+{
+    const std::string adb = copyFakeAdbInto(testDirectory() + "Android SDK (x86)");
+    ASSERT_TRUE(storeAdbPath(adb));
+    const std::string record = prepareFakeAdb("stored");
+
+    handleCommand(datagram("start", "5555"));
+
+    expectStartRuns(readFakeAdbRuns(record), adb);
+    const Lines log = readLogMessages();
+    ASSERT_EQ(log.size(), 7u);
+    EXPECT_EQ(log[1], "Path to ADB: " + adb);
+    EXPECT_EQ(log[4], "successfully");
+    EXPECT_EQ(log[6], "successfully");
+}
+
+TEST_F(ProcessorWithStandIn, DefaultPath)
+{
+    const std::string adb = installFakeAdbAsDefault();
+    const std::string record = prepareFakeAdb("default");
+
+    handleCommand(datagram("start", "5555"));
+
+    expectStartRuns(readFakeAdbRuns(record), adb);
+    const Lines log = readLogMessages();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[1], "Using default ADB path");
+}
+
+}  // namespace
