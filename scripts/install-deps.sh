@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb xdotool x11-utils imagemagick iproute2"
+          xvfb xdotool x11-utils imagemagick iproute2 python3"
 
 missing=""
 for package in $packages; do

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is missing, builds the native, the sanitized native and the
+# Installs what is missing, builds the native target (plain, with address and
+# undefined-behaviour sanitizers, with the thread sanitizer) and the
 # Windows targets, and runs every test of each through CTest.
 set -u
 cd "$(dirname "$0")/.." || exit 1
@@ -7,7 +8,7 @@ scripts/install-deps.sh || exit 1
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 failed=""
-for preset in linux linux-sanitize windows; do
+for preset in linux linux-sanitize linux-tsan windows; do
     echo "=== $preset"
     { cmake --preset "$preset" && cmake --build --preset "$preset" && ctest --preset "$preset"; } ||
         failed="$failed $preset"

@@ -37,3 +37,13 @@ bool isCommand(const CommandDatagram& datagram)
 {
     return datagram.magic == COMMAND_MAGIC;
 }
+
+std::string encodeCommandDatagram(std::string_view command, std::string_view port)
+{
+    std::string bytes(COMMAND_MAGIC);
+    bytes.append(command);
+    bytes.resize(std::max<std::size_t>(bytes.size(), 18), ' ');
+    bytes.append(port);
+    bytes.resize(std::max<std::size_t>(bytes.size(), 33), ' ');
+    return bytes;
+}

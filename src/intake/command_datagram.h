@@ -30,3 +30,8 @@ CommandDatagram decodeCommandDatagram(const char* bytes, std::size_t count,
                                       std::string_view senderAddress);
 
 bool isCommand(const CommandDatagram& datagram);
+
+// The 33 bytes a sender puts on the wire: the magic, then the command and the
+// port each padded with spaces to 15 bytes. Longer texts are not cut here;
+// callers pass at most 15 characters.
+std::string encodeCommandDatagram(std::string_view command, std::string_view port);

@@ -1,0 +1,144 @@
+#include "multicast_listeners.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+const SocketHandle INVALID_SOCKET_HANDLE = static_cast<SocketHandle>(-1);
+
+namespace {
+
+std::string addressText(const in_addr& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    return text;
+}
+
+int toFd(SocketHandle socket)
+{
+    return static_cast<int>(socket);
+}
+
+// The command group on the adapter's interface.
+ip_mreqn groupMembership(const Adapter& adapter)
+{
+    ip_mreqn membership{};
+    inet_pton(AF_INET, GROUP_ADDRESS, &membership.imr_multiaddr);
+    inet_pton(AF_INET, adapter.address.c_str(), &membership.imr_address);
+    membership.imr_ifindex = static_cast<int>(adapter.index);
+    return membership;
+}
+
+}  // namespace
+
+std::vector<Adapter> listAdapters()
+{
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        std::printf("getifaddrs failed with error: %d\n", errno);
+        std::fflush(stdout);
+        return {};
+    }
+    // The first IPv4 address of each interface, loopback left out.
+    std::vector<Adapter> adapters;
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || (entry->ifa_flags & IFF_LOOPBACK))
+            continue;
+        bool seen = false;
+        for (const Adapter& adapter : adapters)
+            seen = seen || adapter.name == entry->ifa_name;
+        if (seen)
+            continue;
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        adapters.push_back({entry->ifa_name, addressText(address->sin_addr), if_nametoindex(entry->ifa_name)});
+    }
+    freeifaddrs(list);
+    return adapters;
+}
+
+SocketHandle openListenerSocket(const Adapter& adapter)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        printSetupError("Socket error", errno, adapter.address);
+        return INVALID_SOCKET_HANDLE;
+    }
+    const auto fail = [&](const char* what) {
+        printSetupError(what, errno, adapter.address);
+        close(fd);
+        return INVALID_SOCKET_HANDLE;
+    };
+
+    const int on = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+        return fail("Reuse address error");
+
+    // A socket bound to a unicast address gets no group datagrams here, so
+    // bind to any address and tie the socket to its interface instead: it then
+    // gets the group's datagrams arriving on this adapter and those sent to
+    // the adapter's own address, and nothing that arrives elsewhere.
+    if (setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, adapter.name.c_str(),
+                   static_cast<socklen_t>(adapter.name.size())) != 0)
+        return fail("Bind error");
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(COMMAND_PORT);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return fail("Bind error");
+
+    const ip_mreqn membership = groupMembership(adapter);
+    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0)
+        return fail("Add membership error");
+
+    // Only the groups joined on this socket, not every group of the host.
+    const int off = 0;
+    const int ttl = MULTICAST_TTL;
+    if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off) != 0 ||
+        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0)
+        return fail("Multicast error");
+    return static_cast<SocketHandle>(fd);
+}
+
+Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity, std::size_t& count,
+                         std::string& sender)
+{
+    sockaddr_in from{};
+    socklen_t fromSize = sizeof from;
+    // A longer datagram is cut to the buffer; the rest is discarded.
+    const ssize_t received =
+        recvfrom(toFd(socket), buffer, capacity, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+    if (received < 0)
+        return errno == EINTR || errno == ECONNREFUSED ? Received::Again : Received::Closed;
+    count = static_cast<std::size_t>(received);
+    sender = addressText(from.sin_addr);
+    return Received::Datagram;
+}
+
+void stopListenerSocket(SocketHandle socket, const Adapter& adapter)
+{
+    const ip_mreqn membership = groupMembership(adapter);
+    setsockopt(toFd(socket), IPPROTO_IP, IP_DROP_MEMBERSHIP, &membership, sizeof membership);
+    // Wakes a receive blocked on the socket; closing it would not.
+    shutdown(toFd(socket), SHUT_RDWR);
+}
+
+void releaseListenerSocket(SocketHandle socket)
+{
+    close(toFd(socket));
+}
+
+bool startSocketLibrary()
+{
+    return true;
+}
+
+void stopSocketLibrary()
+{
+}

@@ -1,0 +1,158 @@
+#include "multicast_listeners.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+const SocketHandle INVALID_SOCKET_HANDLE = INVALID_SOCKET;
+
+namespace {
+
+ip_mreq groupMembership(const Adapter& adapter)
+{
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = inet_addr(GROUP_ADDRESS);
+    membership.imr_interface.s_addr = inet_addr(adapter.address.c_str());
+    return membership;
+}
+
+void printAllocationError()
+{
+    std::printf("Error allocating memory needed to call GetAdaptersinfo\n");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+bool startSocketLibrary()
+{
+    WSADATA data;
+    const int error = WSAStartup(MAKEWORD(2, 2), &data);
+    if (error != 0) {
+        std::printf("WSAStart error %d\n", error);
+        std::fflush(stdout);
+        return false;
+    }
+    return true;
+}
+
+void stopSocketLibrary()
+{
+    WSACleanup();
+}
+
+std::vector<Adapter> listAdapters()
+{
+    // Asked once with room for one adapter, then once more with the size the
+    // platform reports.
+    const HANDLE heap = GetProcessHeap();
+    ULONG size = sizeof(IP_ADAPTER_INFO);
+    auto* info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
+    if (!info) {
+        printAllocationError();
+        return {};
+    }
+    if (GetAdaptersInfo(info, &size) == ERROR_BUFFER_OVERFLOW) {
+        HeapFree(heap, 0, info);
+        info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
+        if (!info) {
+            printAllocationError();
+            return {};
+        }
+    }
+    const DWORD result = GetAdaptersInfo(info, &size);
+    if (result != NO_ERROR) {
+        std::printf("GetAdaptersInfo failed with error: %d\n", static_cast<int>(result));
+        std::fflush(stdout);
+        HeapFree(heap, 0, info);
+        return {};
+    }
+    std::vector<Adapter> adapters;
+    for (const IP_ADAPTER_INFO* adapter = info; adapter; adapter = adapter->Next) {
+        const char* address = adapter->IpAddressList.IpAddress.String;
+        adapters.push_back({adapter->AdapterName,
+                            std::string(address, strnlen(address, sizeof adapter->IpAddressList.IpAddress.String)),
+                            static_cast<unsigned>(adapter->Index)});
+    }
+    HeapFree(heap, 0, info);
+    return adapters;
+}
+
+SocketHandle openListenerSocket(const Adapter& adapter)
+{
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) {
+        printSetupError("Socket error", WSAGetLastError(), adapter.address);
+        return INVALID_SOCKET_HANDLE;
+    }
+    const auto fail = [&](const char* what) {
+        printSetupError(what, WSAGetLastError(), adapter.address);
+        closesocket(s);
+        return INVALID_SOCKET_HANDLE;
+    };
+
+    const BOOL on = TRUE;
+    if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0)
+        return fail("Reuse address error");
+
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(COMMAND_PORT);
+    local.sin_addr.s_addr = inet_addr(adapter.address.c_str());
+    if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        return fail("Bind error");
+
+    const ip_mreq membership = groupMembership(adapter);
+    if (setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&membership),
+                   sizeof membership) != 0)
+        return fail("Add membership error");
+
+    const DWORD ttl = MULTICAST_TTL;
+    if (setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), sizeof ttl) != 0)
+        return fail("Multicast error");
+    return s;
+}
+
+Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity, std::size_t& count,
+                         std::string& sender)
+{
+    sockaddr_in from{};
+    int fromSize = sizeof from;
+    const int received = recvfrom(socket, buffer, static_cast<int>(capacity), 0,
+                                  reinterpret_cast<sockaddr*>(&from), &fromSize);
+    if (received == SOCKET_ERROR) {
+        switch (WSAGetLastError()) {
+        case WSAEMSGSIZE:
+            // A longer datagram: the buffer holds its first bytes. Taking them
+            // keeps one stray datagram from deafening the adapter.
+            count = capacity;
+            sender = inet_ntoa(from.sin_addr);
+            return Received::Datagram;
+        case WSAECONNRESET:
+        case WSAENETRESET:
+        case WSAEINTR:
+            return Received::Again;
+        default:
+            return Received::Closed;
+        }
+    }
+    count = static_cast<std::size_t>(received);
+    sender = inet_ntoa(from.sin_addr);
+    return Received::Datagram;
+}
+
+void stopListenerSocket(SocketHandle socket, const Adapter& adapter)
+{
+    const ip_mreq membership = groupMembership(adapter);
+    setsockopt(socket, IPPROTO_IP, IP_DROP_MEMBERSHIP, reinterpret_cast<const char*>(&membership),
+               sizeof membership);
+    closesocket(socket);
+}
+
+void releaseListenerSocket(SocketHandle)
+{
+    // Closed by stopListenerSocket already.
+}

@@ -1,0 +1,34 @@
+#include "app_main.h"
+
+#include "intake/multicast_listeners.h"
+#include "services/event_log.h"
+#include "tray_window.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+int appMain(void* instance)
+{
+    initCommandLock();
+    resetLog();
+    writeLog({"Starting"});
+    if (!createTray(instance))
+        return 0;
+    if (!startSocketLibrary())
+        return 0;
+    openListeners();
+
+    const int exitCode = runMessageLoop();
+
+    closeListeners();
+    const bool noCommandRunning = destroyCommandLock();
+    stopSocketLibrary();
+    removeTray();
+    if (!noCommandRunning) {
+        // A receiver still waits for a tool. Nothing waits for it: end now,
+        // before exit-time cleanup could free what that thread still uses.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
+    return exitCode;
+}

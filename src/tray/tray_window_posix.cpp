@@ -1,0 +1,156 @@
+#include "tray_window.h"
+
+#include "resource_ids.h"
+#include "services/adb_location.h"
+#include "services/event_log.h"
+#include "services/tool_runner.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <string>
+#include <sys/signalfd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+int quitSignals = -1;     // signalfd of SIGINT and SIGTERM
+bool awaitingPath = false;  // "Set ADB Path" waits for the next line
+
+constexpr std::size_t LONGEST_LINE = 64 * 1024;
+
+void say(const std::string& text)
+{
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+void viewLog()
+{
+    const std::string path = logFilePath();
+    if (path.empty() || !std::ifstream(path))
+        return;
+    // Not waited for here: the menu keeps answering while a viewer starts.
+    std::thread([path] {
+        if (!launchAndWait("xdg-open", {path}))
+            say("The log is " + path);
+    }).detach();
+}
+
+void chooseAdbPath(const std::string& line)
+{
+    if (line.empty()) {
+        say("Cancelled.");
+        return;
+    }
+    // Must exist, as in the file dialog; stored as a full path.
+    std::error_code error;
+    const std::filesystem::path chosen = std::filesystem::absolute(line, error);
+    if (error || !std::filesystem::is_regular_file(chosen, error)) {
+        say("No such file: " + line);
+        return;
+    }
+    say(storeAdbPath(chosen.string()) ? "ADB path set to " + chosen.string()
+                                      : "Could not store the ADB path " + chosen.string());
+}
+
+// False when the line asks to quit.
+bool handleLine(const std::string& line)
+{
+    if (awaitingPath) {
+        awaitingPath = false;
+        chooseAdbPath(line);
+        return true;
+    }
+    switch (menuCommandFromText(line)) {
+    case IDM_VIEW_LOG:
+        viewLog();
+        break;
+    case IDM_SET_ADB_PATH:
+        awaitingPath = true;
+        say("Path of adb (an empty line cancels):");
+        break;
+    case IDM_ABOUT:
+        say(ABOUT_TEXT);
+        break;
+    case IDM_EXIT:
+        return false;
+    default:
+        if (line.find_first_not_of(" \t\r") != std::string::npos)
+            say("Commands: View log, Set ADB Path, About, Exit");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool createTray(void*)
+{
+    // Standard streams that are not open would otherwise be taken by the
+    // program's own sockets and files.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", O_RDWR);
+    }
+    // SIGINT and SIGTERM are read as the quit message; blocked before any
+    // thread starts, so no thread is interrupted by them.
+    sigset_t quit;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGINT);
+    sigaddset(&quit, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &quit, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    quitSignals = signalfd(-1, &quit, SFD_CLOEXEC);
+    if (quitSignals < 0)
+        return false;
+    if (isatty(STDIN_FILENO))
+        say("Velmora is running. Commands: View log, Set ADB Path, About, Exit");
+    return true;
+}
+
+void removeTray()
+{
+    close(quitSignals);
+    quitSignals = -1;
+}
+
+int runMessageLoop()
+{
+    pollfd sources[2] = {{quitSignals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    std::string pending;
+    for (;;) {
+        if (poll(sources, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return 0;
+        }
+        if (sources[0].revents)
+            return 0;
+        if (!sources[1].revents)
+            continue;
+        char chunk[4096];
+        const ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            sources[1].fd = -1;  // end of input: keep running, quit by signal
+            continue;
+        }
+        pending.append(chunk, static_cast<std::size_t>(count));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+            std::string line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (!handleLine(line))
+                return 0;
+        }
+        if (pending.size() > LONGEST_LINE)
+            pending.clear();
+    }
+}

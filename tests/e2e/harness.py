@@ -1,0 +1,231 @@
+"""Shared pieces of Velmora's end-to-end tests.
+
+Every test runs inside private network namespaces that it creates and
+removes itself: a "host" namespace where Velmora (or the listener driver)
+runs, and a "device" namespace that sends datagrams over veth pairs. Test
+traffic never touches the machine's real interfaces.
+"""
+
+import argparse
+import itertools
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+GROUP = "239.123.126.129"
+PORT = 2904
+
+_counter = itertools.count()
+
+
+def wait_for(predicate, timeout=5.0, interval=0.05):
+    """Polls predicate until it returns something true; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(interval)
+
+
+def read_text(path):
+    """The file's text, or "" while it does not exist."""
+    try:
+        with open(path, encoding="latin-1") as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
+
+
+def datagram(command, port=""):
+    """The bytes a well-behaved device sends."""
+    return b"VQM" + command.encode().ljust(15) + port.encode().ljust(15)
+
+
+class Network:
+    """A host namespace with `adapters` veth links to a device namespace.
+
+    Adapter i has 198.18.i.1/24 on the host and 198.18.i.2/24 on the device.
+    """
+
+    def __init__(self, adapters=2):
+        self.tag = "vm%d%d" % (os.getpid() % 100000, next(_counter))
+        self.host = self.tag + "h"
+        self.device = self.tag + "d"
+        self.adapters = adapters
+
+    def host_address(self, i):
+        return "198.18.%d.1" % i
+
+    def device_address(self, i):
+        return "198.18.%d.2" % i
+
+    def __enter__(self):
+        try:
+            for namespace in (self.host, self.device):
+                _ip("netns", "add", namespace)
+                _ip("-n", namespace, "link", "set", "lo", "up")
+            for i in range(self.adapters):
+                h, d = "%sh%d" % (self.tag, i), "%sd%d" % (self.tag, i)
+                _ip("link", "add", h, "type", "veth", "peer", "name", d)
+                _ip("link", "set", h, "netns", self.host)
+                _ip("link", "set", d, "netns", self.device)
+                _ip("-n", self.host, "addr", "add", self.host_address(i) + "/24", "dev", h)
+                _ip("-n", self.device, "addr", "add", self.device_address(i) + "/24", "dev", d)
+                _ip("-n", self.host, "link", "set", h, "up")
+                _ip("-n", self.device, "link", "set", d, "up")
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        # Removing a namespace removes its ends of the veth pairs.
+        for namespace in (self.host, self.device):
+            subprocess.run(["ip", "netns", "del", namespace], stderr=subprocess.DEVNULL)
+
+    def in_host(self, argv):
+        return ["ip", "netns", "exec", self.host] + list(argv)
+
+    def in_device(self, argv):
+        return ["ip", "netns", "exec", self.device] + list(argv)
+
+    def bound_sockets(self, port=PORT):
+        """How many UDP sockets of the host namespace are bound to port."""
+        table = subprocess.run(self.in_host(["cat", "/proc/net/udp"]), capture_output=True,
+                               check=True).stdout.decode()
+        return sum(1 for line in table.splitlines()[1:] if line.split()[1].endswith(":%04X" % port))
+
+    def send(self, payload, via=0, to=GROUP):
+        """Sends raw bytes from the device, leaving through adapter `via`."""
+        script = (
+            "import socket,sys\n"
+            "s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
+            "s.setsockopt(socket.IPPROTO_IP,socket.IP_MULTICAST_IF,socket.inet_aton(sys.argv[1]))\n"
+            "s.bind((sys.argv[1],0))\n"
+            "s.sendto(bytes.fromhex(sys.argv[3]),(sys.argv[2],%d))\n" % PORT
+        )
+        subprocess.run(self.in_device([sys.executable, "-c", script, self.device_address(via), to,
+                                       payload.hex()]), check=True)
+
+
+def _ip(*args):
+    subprocess.run(["ip"] + list(args), check=True)
+
+
+class Workspace:
+    """A private folder holding copies of the programs, so that each test has
+    its own log.txt, stand-in adb and settings."""
+
+    def __init__(self, options, windows):
+        self.options = options
+        self.windows = windows
+        self.folder = tempfile.mkdtemp(prefix="velmora-e2e-")
+        self.record = os.path.join(self.folder, "adb.record")
+        self.env = dict(os.environ)
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.folder, "config")
+        self.env["VELMORA_FAKE_ADB_RECORD"] = self.native_path(self.record)
+        if windows:
+            self.env.update(WINEPREFIX=options.wine_prefix, WINEARCH="win32", WINEDEBUG="-all",
+                            WINEDLLOVERRIDES="mscoree,mshtml=")
+
+    def remove(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def native_path(self, path):
+        """The path as the program under test names it (Z:\\... under Wine)."""
+        return "Z:" + path.replace("/", "\\") if self.windows else path
+
+    def copy(self, source, *relative):
+        target = os.path.join(self.folder, *relative)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy2(source, target)
+        return target
+
+    def install_adb(self, folder="Android SDK", sleep_ms=0):
+        """A stand-in adb in a folder with spaces; returns its path as the
+        program names it."""
+        self.env["VELMORA_FAKE_ADB_SLEEP_MS"] = str(sleep_ms)
+        name = "adb.exe" if self.windows else "adb"
+        return self.native_path(self.copy(self.options.fake_adb, folder, name))
+
+    def command(self, program, args=()):
+        return (["wine"] if self.windows else []) + [program] + list(args)
+
+    def log_lines(self, program_folder=None):
+        """The log's messages without their time prefix."""
+        path = os.path.join(program_folder or self.folder, "log.txt")
+        try:
+            with open(path, "rb") as f:
+                data = f.read()
+        except FileNotFoundError:
+            return []
+        end = b"\r\n" if self.windows else b"\n"
+        assert data.count(b"\n") == data.count(end), "line ends other than %r" % end
+        lines = data.split(end)
+        assert lines[-1] == b"", "log does not end with a line end: %r" % data[-40:]
+        messages = []
+        for line in lines[:-1]:
+            text = line.decode("latin-1")
+            assert len(text) >= 11 and text[0] == "[" and text[9:11] == "] ", "no time prefix: %r" % text
+            messages.append(text[11:])
+        return messages
+
+    def adb_runs(self):
+        """The stand-in's runs: dicts with executable, args and done."""
+        runs = []
+        try:
+            with open(self.record, "rb") as f:
+                lines = f.read().decode("latin-1").split("\n")
+        except FileNotFoundError:
+            return runs
+        for line in lines:
+            if line.startswith("run "):
+                runs.append({"executable": line[4:], "args": [], "done": False})
+            elif line.startswith("arg "):
+                runs[-1]["args"].append(line[4:])
+            elif line == "done":
+                runs[-1]["done"] = True
+        return runs
+
+
+SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",
+                   "ERROR: LeakSanitizer")
+
+
+def assert_no_sanitizer_report(test, output):
+    for mark in SANITIZER_MARKS:
+        test.assertNotIn(mark, output)
+
+
+def stop_wine(workspace):
+    """Ends this test's Wine server (and with it only this prefix's programs)."""
+    if workspace.windows:
+        subprocess.run(["wineserver", "-k"], env=workspace.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=workspace.env, stderr=subprocess.DEVNULL)
+
+
+def parse_options():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program")
+    parser.add_argument("--driver")
+    parser.add_argument("--sender")
+    parser.add_argument("--fake-adb", required=True)
+    parser.add_argument("--wine-prefix")
+    options, rest = parser.parse_known_args()
+    return options, [sys.argv[0]] + rest
+
+
+def main(test_classes):
+    options, argv = parse_options()
+    if os.geteuid() != 0:
+        print("network namespaces need root")
+        sys.exit(77)
+    for cls in test_classes:
+        cls.options = options
+    unittest.main(argv=argv, verbosity=2)

@@ -1,0 +1,153 @@
+"""The native program, whole: start-up, datagrams from a device namespace to
+the stand-in adb, the terminal's menu commands, and quitting by signal."""
+
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+import harness
+from harness import Network, Workspace, datagram, wait_for
+
+
+class Program(unittest.TestCase):
+    options = None
+
+    def setUp(self):
+        self.workspace = Workspace(self.options, windows=False)
+        self.network = Network(adapters=1).__enter__()
+        self.process = None
+        self.setting = os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
+
+    def tearDown(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        if self.process and self.process.stdin:
+            self.process.stdin.close()
+        self.network.__exit__(None, None, None)
+        self.workspace.remove()
+
+    def store_adb_path(self, path):
+        os.makedirs(os.path.dirname(self.setting), exist_ok=True)
+        with open(self.setting, "w") as f:
+            f.write(path)
+
+    def start(self, stdin=subprocess.DEVNULL):
+        program = self.workspace.copy(self.options.program, "velmora")
+        self.output_path = os.path.join(self.workspace.folder, "velmora.out")
+        with open(self.output_path, "wb") as output:
+            self.process = subprocess.Popen(self.network.in_host([program]), stdin=stdin, stdout=output,
+                                            stderr=subprocess.STDOUT, env=self.workspace.env)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1), "no listener")
+
+    def output(self):
+        return harness.read_text(self.output_path)
+
+    def stop_by(self, signal_number):
+        """Sends the signal; returns (exit code, seconds to exit)."""
+        started = time.monotonic()
+        self.process.send_signal(signal_number)
+        code = self.process.wait(timeout=20)
+        harness.assert_no_sanitizer_report(self, self.output())
+        return code, time.monotonic() - started
+
+    def say(self, line):
+        self.process.stdin.write(line.encode() + b"\n")
+        self.process.stdin.flush()
+
+    def test_start_and_stop_from_a_device(self):
+        adb = self.workspace.install_adb()
+        self.store_adb_path(adb)
+        self.start()
+        self.assertEqual(self.workspace.log_lines(), ["Starting"])
+
+        self.network.send(datagram("start", "5555"))
+        trail = ["Starting", "Received command", "Path to ADB: " + adb,
+                 "Received start command with IP 198.18.0.2 and port 5555",
+                 "adb tcpip 5555", "successfully", "adb connect 198.18.0.2:5555", "successfully"]
+        self.assertEqual(wait_for(lambda: self.workspace.log_lines() == trail), True, self.workspace.log_lines())
+
+        self.network.send(datagram("stop"))
+        trail += ["Received command", "Path to ADB: " + adb, "Received stop command", "adb usb", "successfully"]
+        self.assertEqual(wait_for(lambda: self.workspace.log_lines() == trail), True, self.workspace.log_lines())
+        self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
+                         [["tcpip", "5555"], ["connect", "198.18.0.2:5555"], ["usb"]])
+
+        code, seconds = self.stop_by(signal.SIGTERM)
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 1.0)
+
+    def test_sigterm_while_adb_still_runs(self):
+        self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))
+        self.start()
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "adb never started")
+
+        code, seconds = self.stop_by(signal.SIGTERM)
+        self.assertEqual(code, 0)
+        self.assertLess(seconds, 1.0)
+        self.assertFalse(self.workspace.adb_runs()[0]["done"])
+
+    def test_menu_commands_on_standard_input(self):
+        # A stand-in xdg-open that records what it was asked to open.
+        opened = os.path.join(self.workspace.folder, "opened")
+        xdg_open = os.path.join(self.workspace.folder, "bin", "xdg-open")
+        os.makedirs(os.path.dirname(xdg_open))
+        with open(xdg_open, "w") as f:
+            f.write('#!/bin/sh\nprintf "%%s" "$1" > "%s"\n' % opened)
+        os.chmod(xdg_open, 0o755)
+        self.workspace.env["PATH"] = os.path.dirname(xdg_open) + ":" + os.environ["PATH"]
+        chosen = self.workspace.install_adb(folder="Other SDK")
+        self.start(stdin=subprocess.PIPE)
+
+        self.say("About")
+        self.assertTrue(wait_for(lambda: "Velmora 1.0\nCorvend\n" in self.output()), self.output())
+
+        self.say("Set ADB Path")
+        self.say(os.path.join(self.workspace.folder, "no such adb"))
+        self.assertTrue(wait_for(lambda: "No such file" in self.output()), self.output())
+        self.say("Set ADB Path")
+        self.say("")
+        self.assertTrue(wait_for(lambda: "Cancelled" in self.output()), self.output())
+        self.assertFalse(os.path.exists(self.setting), "nothing may be stored yet")
+
+        self.say("set adb path")
+        self.say(chosen)
+        self.assertTrue(wait_for(lambda: os.path.exists(self.setting)))
+        with open(self.setting, "rb") as f:
+            self.assertEqual(f.read(), chosen.encode())
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()))
+        self.assertEqual(self.workspace.adb_runs()[0]["executable"], chosen)
+
+        self.say("View log")
+        self.assertTrue(wait_for(lambda: harness.read_text(opened)))
+        self.assertEqual(harness.read_text(opened), os.path.join(self.workspace.folder, "log.txt"))
+
+        self.say("Exit")
+        self.assertEqual(self.process.wait(timeout=5), 0)
+        harness.assert_no_sanitizer_report(self, self.output())
+
+    def test_end_of_input_keeps_running_until_sigint(self):
+        self.start(stdin=subprocess.PIPE)
+        self.process.stdin.close()
+        time.sleep(0.3)
+        self.assertIsNone(self.process.poll())
+        self.assertEqual(self.stop_by(signal.SIGINT)[0], 0)
+
+    def test_default_adb_is_found_on_path(self):
+        adb = self.workspace.install_adb(folder="bin")
+        self.workspace.env["PATH"] = os.path.dirname(adb) + ":" + os.environ["PATH"]
+        self.start()
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()))
+        self.assertEqual(self.workspace.adb_runs()[0]["executable"], adb)
+        self.assertEqual(self.workspace.log_lines()[1:4],
+                         ["Received command", "Using default ADB path", "Path to ADB: adb"])
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+
+
+if __name__ == "__main__":
+    harness.main([Program])
