@@ -63,7 +63,9 @@ class Program(unittest.TestCase):
         self.start()
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
 
-        self.network.send(datagram("start", "5555"))
+        # This one from the sender program; the others from raw bytes.
+        subprocess.run(self.network.in_device([self.options.sender, "start", "5555", "--via", "198.18.0.2"]),
+                       check=True)
         trail = ["Starting", "Received command", "Path to ADB: " + adb,
                  "Received start command with IP 198.18.0.2 and port 5555",
                  "adb tcpip 5555", "successfully", "adb connect 198.18.0.2:5555", "successfully"]
