@@ -217,6 +217,8 @@ def parse_options():
     parser.add_argument("--sender")
     parser.add_argument("--fake-adb", required=True)
     parser.add_argument("--wine-prefix")
+    parser.add_argument("--tray-probe")
+    parser.add_argument("--screenshots")
     options, rest = parser.parse_known_args()
     return options, [sys.argv[0]] + rest
 

@@ -1,0 +1,172 @@
+#include "tray_window.h"
+
+#include "resource_ids.h"
+#include "services/adb_location.h"
+#include "services/event_log.h"
+
+#include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+namespace {
+
+constexpr UINT WM_TRAY_CALLBACK = WM_USER + 2;
+constexpr UINT TRAY_ENTRY_ID = 1;
+constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
+
+HINSTANCE appInstance = nullptr;
+NOTIFYICONDATAW trayEntry{};
+UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
+
+std::wstring widen(const char* text)
+{
+    // ASCII only: the About text.
+    return std::wstring(text, text + std::strlen(text));
+}
+
+void showPopupMenu(HWND window)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    const HMENU menu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDM_TRAY));
+    if (!menu)
+        return;
+    // A notification icon's menu closes when the user clicks elsewhere only
+    // if its owner is the foreground window; the null message afterwards lets
+    // the next right click open it again at once.
+    SetForegroundWindow(window);
+    TrackPopupMenu(GetSubMenu(menu, 0), 0, cursor.x, cursor.y, 0, window, nullptr);
+    PostMessageW(window, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+void chooseAdbPath(HWND window)
+{
+    // Always starts from the default location, not from the stored path.
+    char file[MAX_PATH] = {};
+    std::snprintf(file, sizeof file, "%.*s", static_cast<int>(DEFAULT_ADB_PATH.size()), DEFAULT_ADB_PATH.data());
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = "ADB Execution File\0adb.exe\0All files\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameA(&dialog))
+        storeAdbPath(file);
+}
+
+void viewLog(HWND window)
+{
+    const std::string path = logFilePath();
+    if (path.empty())
+        return;
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (!file)
+        return;
+    std::fclose(file);
+    ShellExecuteA(window, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void onMenuCommand(HWND window, int command)
+{
+    switch (command) {
+    case IDM_EXIT:
+        PostQuitMessage(0);
+        break;
+    case IDM_ABOUT:
+        MessageBoxW(window, widen(ABOUT_TEXT).c_str(), L"About", MB_OK);
+        break;
+    case IDM_SET_ADB_PATH:
+        chooseAdbPath(window);
+        break;
+    case IDM_VIEW_LOG:
+        viewLog(window);
+        break;
+    }
+}
+
+}  // namespace
+
+bool createTray(void* instance)
+{
+    appInstance = static_cast<HINSTANCE>(instance);
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = trayWindowProc;
+    windowClass.hInstance = appInstance;
+    windowClass.lpszClassName = WINDOW_CLASS;
+    if (!RegisterClassExW(&windowClass)) {
+        WNDCLASSW plainClass{};
+        plainClass.lpfnWndProc = trayWindowProc;
+        plainClass.hInstance = appInstance;
+        plainClass.lpszClassName = WINDOW_CLASS;
+        if (!RegisterClassW(&plainClass))
+            return false;
+    }
+    // A hidden top-level window (not message-only: those miss the taskbar's
+    // broadcasts) owns the icon and the menu.
+    const HWND window =
+        CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
+    taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+
+    trayEntry.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    trayEntry.hWnd = window;
+    trayEntry.uID = TRAY_ENTRY_ID;
+    trayEntry.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayEntry.uCallbackMessage = WM_TRAY_CALLBACK;
+    trayEntry.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_APP));
+    wcsncpy(trayEntry.szTip, L"Velmora", 63);
+    Shell_NotifyIconW(NIM_ADD, &trayEntry);
+    return true;
+}
+
+void removeTray()
+{
+    Shell_NotifyIconW(NIM_DELETE, &trayEntry);
+}
+
+int runMessageLoop()
+{
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) != 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND:
+        onMenuCommand(window, LOWORD(wParam));
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_TRAY_CALLBACK:
+        if (lParam == WM_LBUTTONDBLCLK)
+            MessageBoxW(nullptr, L"Двойной щелчок по иконке", L"Сообщение от иконки", MB_OK);
+        else if (lParam == WM_RBUTTONDOWN)
+            showPopupMenu(window);
+        return 0;
+    default:
+        // Explorer restarted: its new taskbar knows no icons yet.
+        if (taskbarCreated != 0 && message == taskbarCreated) {
+            Shell_NotifyIconW(NIM_ADD, &trayEntry);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,279 @@
+"""velmora.exe under Wine, on a virtual X display, inside a private network:
+the notification-area icon, its menu and every command of it, a datagram
+from a device namespace to the stand-in adb, and the icon coming back when
+the taskbar is re-created.
+
+Screenshots go to --screenshots; each one is checked, not just taken.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import time
+import unittest
+
+import harness
+from harness import Network, Workspace, datagram, wait_for
+
+WIDTH, HEIGHT = 800, 600
+ICON = (789, 589)  # the first notification-area icon of an 800x600 Wine desktop
+TASKBAR_TOP = HEIGHT - 22
+DEFAULT_ADB = r"C:\Program Files (x86)\Android\android-sdk\platform-tools\adb.exe"
+SETTINGS_KEY = r"HKCU\Software\Corvend\Velmora"
+
+
+class Screen:
+    """An RGB screenshot of the whole X display."""
+
+    def __init__(self, png, network, display):
+        subprocess.run(network.in_host(["import", "-display", display, "-window", "root", png]), check=True)
+        self.png = png
+        self.pixels = subprocess.run(["/usr/bin/convert", png, "-depth", "8", "rgb:-"], check=True,
+                                     capture_output=True).stdout
+        assert len(self.pixels) == WIDTH * HEIGHT * 3, png
+
+    def rgb(self, x, y):
+        i = (y * WIDTH + x) * 3
+        return tuple(self.pixels[i:i + 3])
+
+    def icon_pixels(self):
+        """How many pixels of the robot's green stand in the tray corner."""
+        return sum(1 for y in range(HEIGHT - 22, HEIGHT) for x in range(WIDTH - 40, WIDTH)
+                   if _is_robot_green(self.rgb(x, y)))
+
+    def changed_box(self, before, bottom=HEIGHT, left=0):
+        """The bounding box (left, top, right, bottom) of what differs from
+        before, above row `bottom` and from column `left` on."""
+        xs, ys = [], []
+        for y in range(bottom):
+            row = y * WIDTH * 3
+            if self.pixels[row:row + WIDTH * 3] == before.pixels[row:row + WIDTH * 3]:
+                continue
+            for x in range(left, WIDTH):
+                if self.rgb(x, y) != before.rgb(x, y):
+                    xs.append(x)
+                    ys.append(y)
+        return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+
+    def text_rows(self, box):
+        """Centres of the runs of rows in box that hold dark (text) pixels."""
+        left, top, right, bottom = box
+        rows = [y for y in range(top, bottom + 1)
+                if any(sum(self.rgb(x, y)) < 200 for x in range(left + 3, right - 3))]
+        runs = []
+        for y in rows:
+            if runs and y - runs[-1][-1] <= 2:
+                runs[-1].append(y)
+            else:
+                runs.append([y])
+        return [(run[0] + run[-1]) // 2 for run in runs]
+
+
+def _is_robot_green(rgb):
+    r, g, b = rgb
+    return g > 160 and r < 130 and b < 180 and g - r > 80
+
+
+class Tray(unittest.TestCase):
+    options = None
+
+    def setUp(self):
+        self.workspace = Workspace(self.options, windows=True)
+        self.env = self.workspace.env
+        self.network = Network(adapters=1).__enter__()
+        self.shots = self.options.screenshots
+        os.makedirs(self.shots, exist_ok=True)
+        self.xvfb = None
+        self.process = None
+        self.display = self.start_display()
+        self.env["DISPLAY"] = self.display
+
+    def tearDown(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        harness.stop_wine(self.workspace)
+        if self.xvfb:
+            self.xvfb.send_signal(signal.SIGTERM)
+            self.xvfb.wait(timeout=10)
+        self.network.__exit__(None, None, None)
+        self.workspace.remove()
+
+    def start_display(self):
+        number = next(n for n in range(91, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
+        self.xvfb = subprocess.Popen(self.network.in_host(
+            ["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT), "-nolisten", "tcp"]),
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertTrue(wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % number)), "no X display")
+        return ":%d" % number
+
+    def wine(self, *args, check=True):
+        return subprocess.run(self.network.in_host(["wine"] + list(args)), env=self.env, check=check,
+                              capture_output=True)
+
+    def reg_add(self, key, *args):
+        self.wine("reg", "add", key, *args, "/f")
+
+    def stored_adb_path(self):
+        out = self.wine("reg", "query", SETTINGS_KEY, "/v", "ADBPath", check=False).stdout.decode("latin-1")
+        for line in out.splitlines():
+            if "REG_SZ" in line:
+                return line.split("REG_SZ", 1)[1].strip()
+        return None
+
+    def xdotool(self, *args):
+        return subprocess.run(self.network.in_host(["xdotool"] + list(args)), env=self.env,
+                              capture_output=True).stdout.decode()
+
+    def shown(self, name):
+        """Whether a window with this title is on screen."""
+        return bool(self.xdotool("search", "--onlyvisible", "--name", name).strip())
+
+    def window_named(self, name):
+        return wait_for(lambda: self.shown(name), timeout=15)
+
+    def window_gone(self, name):
+        return wait_for(lambda: not self.shown(name))
+
+    def screen(self, name):
+        return Screen(os.path.join(self.shots, name), self.network, self.display)
+
+    def open_menu(self, closed_screen):
+        """Right-clicks the icon until the menu shows; returns the screen and
+        the menu's box."""
+        for _ in range(4):
+            self.xdotool("mousemove", *map(str, ICON))
+            time.sleep(0.2)
+            self.xdotool("click", "3")
+            # Off the menu, so that no item is highlighted.
+            self.xdotool("mousemove", str(WIDTH // 2), str(HEIGHT // 2))
+            for _ in range(10):
+                time.sleep(0.15)
+                menu = self.screen("menu.png")
+                # The menu opens left of the icon, at the bottom right.
+                box = menu.changed_box(closed_screen, left=WIDTH // 2)
+                if box and len(menu.text_rows(box)) == 4:
+                    return menu, box
+        self.fail("no menu of four items appeared")
+
+    def press_ok(self, name, closed_screen):
+        """Clicks the OK button of the message box that shows with this title.
+        (A box without owner does not get the keyboard focus.)"""
+        self.assertTrue(self.window_named(name), "no window " + name)
+        box = wait_for(lambda: self.screen("box.png").changed_box(closed_screen, bottom=TASKBAR_TOP))
+        self.assertIsNotNone(box, "window %s is not drawn" % name)
+        self.xdotool("mousemove", str((box[0] + box[2]) // 2), str(box[3] - 23))
+        time.sleep(0.2)
+        self.xdotool("click", "1")
+        self.assertTrue(self.window_gone(name), "window %s stays" % name)
+
+    def menu_item(self, index, closed_screen):
+        """Opens the tray menu and clicks its item at index (0 = "View log")."""
+        menu, box = self.open_menu(closed_screen)
+        rows = menu.text_rows(box)
+        self.xdotool("mousemove", str(box[0] + (box[2] - box[0]) // 3), str(rows[index]))
+        time.sleep(0.2)
+        self.xdotool("click", "1")
+
+    def test_tray_program(self):
+        # A Windows desktop as a user has it: the virtual desktop with its
+        # taskbar, Notepad for text files, adb where the SDK puts it.
+        self.reg_add(r"HKCU\Software\Wine\Explorer", "/v", "Desktop", "/d", "velmora")
+        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "/v", "velmora", "/d", "%dx%d" % (WIDTH, HEIGHT))
+        self.reg_add(r"HKCR\.txt", "/ve", "/d", "txtfile")
+        drive_c = os.path.join(self.options.wine_prefix, "drive_c")
+        default_adb = os.path.join(drive_c, *DEFAULT_ADB[3:].split("\\"))
+        os.makedirs(os.path.dirname(default_adb), exist_ok=True)
+        shutil.copy2(self.options.fake_adb, default_adb)
+        adb = self.workspace.install_adb()
+        self.reg_add(SETTINGS_KEY, "/v", "ADBPath", "/d", adb)
+
+        program = self.workspace.copy(self.options.program, "velmora.exe")
+        self.process = subprocess.Popen(self.network.in_host(["wine", program]), env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
+        self.assertEqual(self.workspace.log_lines(), ["Starting"])
+
+        started = None
+        for _ in range(50):
+            started = self.screen("started.png")
+            if started.icon_pixels() >= 10:
+                break
+            time.sleep(0.2)
+        self.assertGreaterEqual(started.icon_pixels(), 10, "the icon is not in the notification area")
+
+        # A start from the device runs the stand-in adb stored with reg add.
+        self.network.send(datagram("start", "5555"))
+        trail = ["Starting", "Received command", "Path to ADB: " + adb,
+                 "Received start command with IP 198.18.0.2 and port 5555", "adb tcpip 5555", "successfully",
+                 "adb connect 198.18.0.2:5555", "successfully"]
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines() == trail), self.workspace.log_lines())
+        runs = self.workspace.adb_runs()
+        self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
+        self.assertEqual({run["executable"] for run in runs}, {adb})
+
+        # Double click: the message box.
+        self.xdotool("mousemove", *map(str, ICON), "click", "--repeat", "2", "--delay", "100", "1")
+        self.assertTrue(self.window_named("Сообщение от иконки"), "no double-click message")
+        self.screen("double-click.png")
+        self.press_ok("Сообщение от иконки", started)
+
+        # About.
+        self.menu_item(2, started)
+        self.assertTrue(self.window_named("^About$"), "no About box")
+        self.screen("about.png")
+        self.press_ok("^About$", started)
+
+        # Set ADB Path opens at the default path: accepting at once stores it.
+        self.menu_item(1, started)
+        self.assertTrue(self.window_named("^Open$"), "no file dialog")
+        self.screen("dialog.png")
+        self.xdotool("key", "Return")
+        self.assertTrue(wait_for(lambda: self.stored_adb_path() == DEFAULT_ADB), self.stored_adb_path())
+
+        # Choosing another file stores it, and the next datagram uses it.
+        other = self.workspace.install_adb(folder="Other SDK")
+        self.menu_item(1, started)
+        self.assertTrue(self.window_named("^Open$"), "no file dialog")
+        self.xdotool("type", "--delay", "20", other)
+        self.xdotool("key", "Return")
+        self.assertTrue(wait_for(lambda: self.stored_adb_path() == other), self.stored_adb_path())
+        # This stop comes from velmora-send.exe on the workstation itself: the
+        # group's datagrams loop back to its own listeners.
+        sender = self.workspace.copy(self.options.sender, "velmora-send.exe")
+        self.wine(sender, "stop", "--via", "198.18.0.1")
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3))
+        self.assertEqual(self.workspace.adb_runs()[2]["executable"], other)
+        self.assertEqual(self.workspace.adb_runs()[2]["args"], ["usb"])
+
+        # Cancelling leaves the stored path as it was.
+        self.menu_item(1, started)
+        self.assertTrue(self.window_named("^Open$"), "no file dialog")
+        self.xdotool("key", "Escape")
+        self.assertTrue(self.window_gone("^Open$"))
+        self.assertEqual(self.stored_adb_path(), other)
+
+        # View log opens the log in the viewer for text files.
+        self.menu_item(0, started)
+        self.assertTrue(self.window_named("log.txt - Notepad"), "the log did not open")
+        self.screen("view-log.png")
+        # Notepad keeps the desktop up from here on, for the checks after Exit.
+
+        # The taskbar loses the icon (as when Explorer restarts); its
+        # "TaskbarCreated" broadcast brings the icon back.
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
+        self.assertEqual(self.wine(probe, "delete", check=False).returncode, 0)
+        self.assertTrue(wait_for(lambda: self.screen("icon-lost.png").icon_pixels() == 0), "icon not removed")
+        self.assertEqual(self.wine(probe, "taskbar-created", check=False).returncode, 0)
+        self.assertTrue(wait_for(lambda: self.screen("icon-back.png").icon_pixels() >= 10), "icon not re-added")
+
+        # Exit removes the icon and ends the process with exit code 0.
+        with_notepad = self.screen("before-exit.png")
+        self.menu_item(3, with_notepad)
+        self.assertEqual(self.process.wait(timeout=20), 0)
+        self.assertEqual(self.screen("exited.png").icon_pixels(), 0, "the icon outlived the program")
+
+
+if __name__ == "__main__":
+    harness.main([Tray])

@@ -1,0 +1,28 @@
+// Acts on Velmora's notification-area entry from outside, as the shell does:
+//   tray_probe delete            removes the entry (as a crashed taskbar loses it)
+//   tray_probe taskbar-created   broadcasts "TaskbarCreated" (as a new taskbar does)
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "delete") == 0) {
+        NOTIFYICONDATAW entry{};
+        entry.cbSize = NOTIFYICONDATAW_V1_SIZE;
+        entry.hWnd = FindWindowW(L"WSCLAS", nullptr);
+        entry.uID = 1;
+        return entry.hWnd && Shell_NotifyIconW(NIM_DELETE, &entry) ? 0 : 1;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "taskbar-created") == 0) {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                                   SMTO_ABORTIFHUNG, 5000, &result)
+                   ? 0
+                   : 1;
+    }
+    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created\n");
+    return 2;
+}
