@@ -9,7 +9,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <string>
 
 LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -23,12 +23,6 @@ constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
 HINSTANCE appInstance = nullptr;
 NOTIFYICONDATAW trayEntry{};
 UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
-
-std::wstring widen(const char* text)
-{
-    // ASCII only: the About text.
-    return std::wstring(text, text + std::strlen(text));
-}
 
 void showPopupMenu(HWND window)
 {
@@ -81,9 +75,12 @@ void onMenuCommand(HWND window, int command)
     case IDM_EXIT:
         PostQuitMessage(0);
         break;
-    case IDM_ABOUT:
-        MessageBoxW(window, widen(ABOUT_TEXT).c_str(), L"About", MB_OK);
+    case IDM_ABOUT: {
+        wchar_t about[128] = {};
+        MultiByteToWideChar(CP_ACP, 0, ABOUT_TEXT, -1, about, 127);
+        MessageBoxW(window, about, L"About", MB_OK);
         break;
+    }
     case IDM_SET_ADB_PATH:
         chooseAdbPath(window);
         break;
