@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 wine64
-          xvfb xdotool x11-utils imagemagick iproute2 python3"
+          xvfb xdotool x11-utils imagemagick iproute2 python3 clang libclang-rt-14-dev"
 
 missing=""
 for package in $packages; do

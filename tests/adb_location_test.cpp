@@ -33,12 +33,22 @@ TEST(AdbPathFromStoredValue, NeverCutsAValueThatDoesNotFit)
     EXPECT_EQ(fromValue(std::string(5000, 'a')), "");
 }
 
+TEST(AdbPathFromStoredValue, ControlCharactersMakeItNoValue)
+{
+    for (const std::string& value : {"C:\\adb\nPath to ADB: C:\\evil.exe"s, "C:\\a\rb"s, "\tC:\\adb.exe"s,
+                                     "C:\\a\x7f"s, "\x1b[31mC:\\adb.exe"s})
+        EXPECT_EQ(fromValue(value), "") << value;
+    EXPECT_EQ(fromValue("C:\\Programme (x86)\\\xc4nderung\\adb.exe"s), "C:\\Programme (x86)\\\xc4nderung\\adb.exe");
+    EXPECT_EQ(fromValue("C:\\adb.exe\0\n"s), "C:\\adb.exe") << "after the end nothing counts";
+}
+
 TEST(StoreAdbPath, RefusesWhatCouldNotBeReadBackWhole)
 {
     EXPECT_TRUE(isStorableAdbPath(std::string(260, 'a')));
     EXPECT_TRUE(isStorableAdbPath(""));
     EXPECT_FALSE(isStorableAdbPath(std::string(261, 'a')));
     EXPECT_FALSE(isStorableAdbPath("C:\\a\0b.exe"s));
+    EXPECT_FALSE(isStorableAdbPath("C:\\a\nb.exe"));
 }
 
 class AdbSetting : public testing::Test {

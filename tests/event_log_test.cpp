@@ -78,6 +78,21 @@ TEST(EventLog, ResetEmptiesTheFile)
     EXPECT_TRUE(file.good()) << "reset must leave an empty file behind";
 }
 
+std::vector<std::string> sunk;
+
+TEST(EventLog, SinkTakesMessagesInsteadOfTheFile)
+{
+    resetLog();
+    setLogSink([](const std::string& message) { sunk.push_back(message); });
+    writeLog({"adb tcpip ", "5555"});
+    writeLog({});
+    setLogSink(nullptr);
+    EXPECT_EQ(sunk, (std::vector<std::string>{"adb tcpip 5555", ""}));
+    EXPECT_TRUE(readLog().empty());
+    writeLog({"back to the file"});
+    EXPECT_EQ(readLogMessages(), std::vector<std::string>{"back to the file"});
+}
+
 TEST(EventLog, LongMessageIsWrittenWhole)
 {
     const std::string path(1000, 'p');

@@ -19,9 +19,12 @@ constexpr std::size_t ADB_PATH_VALUE_BYTES = 261;
 // The path in a stored value of count bytes: up to the first NUL. A value that
 // does not fit the read buffer, or fills it without a terminator, reads as
 // empty rather than as a cut path (a cut path would name another program).
+// So does a value holding control characters, which no Windows path has and
+// which would break the log line that shows the path.
 std::string adbPathFromStoredValue(const char* bytes, std::size_t count);
 
-// A path that reads back whole: shorter than the read buffer, without NUL.
+// A path that reads back whole: shorter than the read buffer, without NUL or
+// other control characters.
 bool isStorableAdbPath(std::string_view path);
 
 // The stored path, or the empty text when there is none; the caller applies

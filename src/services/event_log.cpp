@@ -6,6 +6,8 @@ namespace {
 
 constexpr std::string_view LOG_FILE_NAME = "log.txt";
 
+LogSink logSink = nullptr;
+
 }  // namespace
 
 std::string formatLogLine(ClockTime time, std::string_view message)
@@ -44,11 +46,20 @@ void resetLog()
         std::fclose(file);
 }
 
+void setLogSink(LogSink sink)
+{
+    logSink = sink;
+}
+
 void writeLog(std::initializer_list<std::string_view> pieces)
 {
     std::string message;
     for (std::string_view piece : pieces)
         message.append(piece);
+    if (logSink) {
+        logSink(message);
+        return;
+    }
 
     const std::string path = logFilePath();
     if (path.empty())

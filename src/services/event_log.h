@@ -33,6 +33,11 @@ void resetLog();
 // cannot be written is lost silently; a long message is written whole.
 void writeLog(std::initializer_list<std::string_view> pieces);
 
+// Sends every message to sink instead of the file (tests, the fuzzer);
+// nullptr restores the file. Set while no other thread writes.
+using LogSink = void (*)(const std::string& message);
+void setLogSink(LogSink sink);
+
 // Provided by the per-OS part.
 extern const std::size_t MAX_PATH_CHARS;            // longest usable path
 extern const std::string_view DIRECTORY_SEPARATORS;
