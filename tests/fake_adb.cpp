@@ -1,7 +1,7 @@
 // Stand-in for adb in tests. Appends to the file named by
 // VELMORA_FAKE_ADB_RECORD what it was started as:
 //   run <its own executable path>
-//   time <milliseconds since 1970>
+//   time <microseconds since 1970>
 //   arg <argument>          one line per argv entry after the program
 // then sleeps VELMORA_FAKE_ADB_SLEEP_MS milliseconds, if set, and appends
 //   done
@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     if (!file)
         return 3;
     using namespace std::chrono;
-    const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    const auto now = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     std::fprintf(file, "run %s\ntime %lld\n", executablePath().c_str(), static_cast<long long>(now));
     for (int i = 1; i < argc; ++i)
         std::fprintf(file, "arg %s\n", argv[i]);

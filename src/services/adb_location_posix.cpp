@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -33,11 +35,16 @@ std::string loadAdbPath()
     const std::filesystem::path file = settingFile();
     if (file.empty())
         return {};
-    std::ifstream in(file, std::ios::binary);
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
     // One byte more than the buffer tells a value that is too large.
     char buffer[ADB_PATH_VALUE_BYTES + 1] = {};
-    in.read(buffer, sizeof buffer);
-    return adbPathFromStoredValue(buffer, static_cast<std::size_t>(in.gcount()));
+    std::size_t count = 0;
+    for (ssize_t got; count < sizeof buffer && (got = read(fd, buffer + count, sizeof buffer - count)) > 0;)
+        count += static_cast<std::size_t>(got);
+    close(fd);
+    return adbPathFromStoredValue(buffer, count);
 }
 
 bool storeAdbPath(std::string_view path)

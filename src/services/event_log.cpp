@@ -62,13 +62,6 @@ void writeLog(std::initializer_list<std::string_view> pieces)
     }
 
     const std::string path = logFilePath();
-    if (path.empty())
-        return;
-    // Text mode: the line end reaches a Windows file as CR LF.
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (!file)
-        return;
-    const std::string line = formatLogLine(localClockTime(), message);
-    std::fwrite(line.data(), 1, line.size(), file);
-    std::fclose(file);
+    if (!path.empty())
+        appendToFile(path, formatLogLine(localClockTime(), message));
 }

@@ -43,3 +43,6 @@ extern const std::size_t MAX_PATH_CHARS;            // longest usable path
 extern const std::string_view DIRECTORY_SEPARATORS;
 std::string executablePath();                       // empty when not had whole
 ClockTime localClockTime();
+// Appends the line, opening and closing the file; on Windows in text mode, so
+// that its line end reaches the file as CR LF. False when it cannot.
+bool appendToFile(const std::string& path, const std::string& line);

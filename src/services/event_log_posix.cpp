@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <ctime>
+#include <fcntl.h>
 #include <unistd.h>
 
 const std::size_t MAX_PATH_CHARS = PATH_MAX - 1;
@@ -22,4 +23,14 @@ ClockTime localClockTime()
     std::tm local{};
     localtime_r(&now, &local);
     return {local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+bool appendToFile(const std::string& path, const std::string& line)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    close(fd);
+    return written;
 }

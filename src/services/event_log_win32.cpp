@@ -1,5 +1,6 @@
 #include "event_log.h"
 
+#include <cstdio>
 #include <windows.h>
 
 const std::size_t MAX_PATH_CHARS = MAX_PATH - 1;
@@ -20,4 +21,13 @@ ClockTime localClockTime()
     SYSTEMTIME local;
     GetLocalTime(&local);
     return {local.wHour, local.wMinute, local.wSecond};
+}
+
+bool appendToFile(const std::string& path, const std::string& line)
+{
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+    return std::fclose(file) == 0 && written;
 }

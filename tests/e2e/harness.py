@@ -95,6 +95,13 @@ class Network:
     def in_device(self, argv):
         return ["ip", "netns", "exec", self.device] + list(argv)
 
+    def udp_counters(self):
+        """The host namespace's UDP counters (InDatagrams, RcvbufErrors, ...)."""
+        snmp = subprocess.run(self.in_host(["cat", "/proc/net/snmp"]), capture_output=True,
+                              check=True).stdout.decode().splitlines()
+        names, values = [line.split()[1:] for line in snmp if line.startswith("Udp:")][:2]
+        return dict(zip(names, map(int, values)))
+
     def bound_sockets(self, port=PORT):
         """How many UDP sockets of the host namespace are bound to port."""
         table = subprocess.run(self.in_host(["cat", "/proc/net/udp"]), capture_output=True,
@@ -177,7 +184,8 @@ class Workspace:
         return messages
 
     def adb_runs(self):
-        """The stand-in's runs: dicts with executable, args and done."""
+        """The stand-in's runs: dicts with executable, args, time (microseconds
+        since 1970) and done."""
         runs = []
         try:
             with open(self.record, "rb") as f:
@@ -187,11 +195,74 @@ class Workspace:
         for line in lines:
             if line.startswith("run "):
                 runs.append({"executable": line[4:], "args": [], "done": False})
+            elif line.startswith("time "):
+                runs[-1]["time"] = int(line[5:])
             elif line.startswith("arg "):
                 runs[-1]["args"].append(line[4:])
             elif line == "done":
                 runs[-1]["done"] = True
         return runs
+
+
+class NativeProgramCase(unittest.TestCase):
+    """Runs copies of the native program in the host namespace of a network
+    with `adapters` adapters, each copy with its output in a file."""
+    options = None
+    adapters = 1
+
+    def setUp(self):
+        self.workspace = Workspace(self.options, windows=False)
+        self.network = Network(adapters=self.adapters).__enter__()
+        self.process = None
+        self.processes = []
+        self.setting = os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
+
+    def tearDown(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            if process.stdin:
+                process.stdin.close()
+        self.network.__exit__(None, None, None)
+        self.workspace.remove()
+
+    def store_adb_path(self, path):
+        os.makedirs(os.path.dirname(self.setting), exist_ok=True)
+        with open(self.setting, "w") as f:
+            f.write(path)
+
+    def start(self, stdin=subprocess.DEVNULL, folder="", wrapper=(), listeners=None):
+        """Starts a copy of the program in workspace/folder (run through
+        wrapper, if any) and waits for its listeners; the first copy is
+        self.process."""
+        program = self.workspace.copy(self.options.program, folder, "velmora")
+        before = self.network.bound_sockets()
+        with open(os.path.join(self.workspace.folder, "velmora%d.out" % len(self.processes)), "wb") as output:
+            process = subprocess.Popen(self.network.in_host(list(wrapper) + [program]), stdin=stdin,
+                                       stdout=output, stderr=subprocess.STDOUT, env=self.workspace.env)
+        process.output_path = output.name
+        self.processes.append(process)
+        self.process = self.process or process
+        expected = before + (self.adapters if listeners is None else listeners)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == expected), "no listener")
+        return process
+
+    def output(self, process=None):
+        return read_text((process or self.process).output_path)
+
+    def stop_by(self, signal_number, process=None):
+        """Sends the signal; returns (exit code, seconds to exit)."""
+        process = process or self.process
+        started = time.monotonic()
+        process.send_signal(signal_number)
+        code = process.wait(timeout=20)
+        assert_no_sanitizer_report(self, self.output(process))
+        return code, time.monotonic() - started
+
+    def say(self, line):
+        self.process.stdin.write(line.encode() + b"\n")
+        self.process.stdin.flush()
 
 
 SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",
@@ -219,6 +290,7 @@ def parse_options():
     parser.add_argument("--wine-prefix")
     parser.add_argument("--tray-probe")
     parser.add_argument("--screenshots")
+    parser.add_argument("--flood")
     options, rest = parser.parse_known_args()
     return options, [sys.argv[0]] + rest
 

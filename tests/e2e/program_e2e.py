@@ -5,58 +5,12 @@ import os
 import signal
 import subprocess
 import time
-import unittest
 
 import harness
-from harness import Network, Workspace, datagram, wait_for
+from harness import datagram, wait_for
 
 
-class Program(unittest.TestCase):
-    options = None
-
-    def setUp(self):
-        self.workspace = Workspace(self.options, windows=False)
-        self.network = Network(adapters=1).__enter__()
-        self.process = None
-        self.setting = os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
-
-    def tearDown(self):
-        if self.process and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        if self.process and self.process.stdin:
-            self.process.stdin.close()
-        self.network.__exit__(None, None, None)
-        self.workspace.remove()
-
-    def store_adb_path(self, path):
-        os.makedirs(os.path.dirname(self.setting), exist_ok=True)
-        with open(self.setting, "w") as f:
-            f.write(path)
-
-    def start(self, stdin=subprocess.DEVNULL):
-        program = self.workspace.copy(self.options.program, "velmora")
-        self.output_path = os.path.join(self.workspace.folder, "velmora.out")
-        with open(self.output_path, "wb") as output:
-            self.process = subprocess.Popen(self.network.in_host([program]), stdin=stdin, stdout=output,
-                                            stderr=subprocess.STDOUT, env=self.workspace.env)
-        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1), "no listener")
-
-    def output(self):
-        return harness.read_text(self.output_path)
-
-    def stop_by(self, signal_number):
-        """Sends the signal; returns (exit code, seconds to exit)."""
-        started = time.monotonic()
-        self.process.send_signal(signal_number)
-        code = self.process.wait(timeout=20)
-        harness.assert_no_sanitizer_report(self, self.output())
-        return code, time.monotonic() - started
-
-    def say(self, line):
-        self.process.stdin.write(line.encode() + b"\n")
-        self.process.stdin.flush()
-
+class Program(harness.NativeProgramCase):
     def test_start_and_stop_from_a_device(self):
         adb = self.workspace.install_adb()
         self.store_adb_path(adb)

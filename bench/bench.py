@@ -1,0 +1,294 @@
+#!/usr/bin/env python3
+"""Velmora's cost in figures, printed as a table:
+
+- latency from sending a start datagram to the stand-in adb's first launch,
+  next to the same stand-in launched directly by a minimal program (posix_spawn
+  natively, CreateProcess under Wine), and their ratio;
+- CPU time the idle program uses in a minute, native and under Wine;
+- peak resident memory of the native program with two listeners;
+- the size of velmora.exe and the DLLs it imports;
+- time from process start to the first listener being bound.
+
+Runs in private network namespaces, like the end-to-end tests (needs root).
+"""
+
+import argparse
+import ctypes
+import glob
+import os
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import harness  # noqa: E402
+from harness import GROUP, PORT, Network, datagram, wait_for  # noqa: E402
+
+CLONE_NEWNET = 0x40000000
+libc = ctypes.CDLL(None, use_errno=True)
+WINE_ENV = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+
+def enter_namespace(name):
+    """Moves the calling thread into the named network namespace; returns a
+    file descriptor that leads back."""
+    back = os.open("/proc/thread-self/ns/net", os.O_RDONLY)
+    target = os.open("/var/run/netns/" + name, os.O_RDONLY)
+    if libc.setns(target, CLONE_NEWNET) != 0:
+        raise OSError(ctypes.get_errno(), "setns")
+    os.close(target)
+    return back
+
+
+def leave_namespace(back):
+    libc.setns(back, CLONE_NEWNET)
+    os.close(back)
+
+
+def device_socket(network):
+    """A UDP socket of the device namespace, sending through its adapter 0."""
+    back = enter_namespace(network.device)
+    try:
+        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        s.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(network.device_address(0)))
+    finally:
+        leave_namespace(back)
+    return s
+
+
+def now_us():
+    return time.time_ns() // 1000
+
+
+def summary(values):
+    ordered = sorted(values)
+    return statistics.median(ordered), ordered[min(len(ordered) - 1, int(0.95 * len(ordered)))]
+
+
+class Workbench:
+    def __init__(self, options, windows):
+        self.options = options
+        self.windows = windows
+        build = options.windows_build if windows else options.linux_build
+        suffix = ".exe" if windows else ""
+        self.fake_adb = os.path.join(build, "tests", "fake_adb" + suffix)
+        self.workspace = harness.Workspace(argparse.Namespace(fake_adb=self.fake_adb, wine_prefix=options.wine_prefix),
+                                           windows)
+        self.env = self.workspace.env
+
+    def run_times(self):
+        return [run["time"] for run in self.workspace.adb_runs()]
+
+
+def wine_command(argv):
+    return ["wine"] + argv
+
+
+def measure_latency(bench, network, program_argv, runs):
+    """Start datagrams from the device: microseconds to the first launch."""
+    adb = bench.workspace.install_adb()
+    if bench.windows:
+        subprocess.run(network.in_host(wine_command(["reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
+                                                     "ADBPath", "/d", adb, "/f"])),
+                       env=bench.env, check=True, capture_output=True)
+    else:
+        setting = os.path.join(bench.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
+        os.makedirs(os.path.dirname(setting))
+        with open(setting, "w") as f:
+            f.write(adb)
+    process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not wait_for(lambda: network.bound_sockets() == network.adapters, timeout=60):
+        raise RuntimeError("the program did not start listening")
+    sender = device_socket(network)
+    record = bench.workspace.record
+
+    def finished_runs(count):
+        # A cheap look at the record first: the bench must not take the CPU
+        # that the program and adb need.
+        with open(record, "rb") as f:
+            return f.read().count(b"\ndone\n") >= count
+
+    latencies = []
+    for i in range(runs):
+        sent = now_us()
+        sender.sendto(datagram("start", "5555"), (GROUP, PORT))
+        if not wait_for(lambda: os.path.exists(record) and finished_runs(3 * i + 2), timeout=20, interval=0.005):
+            raise RuntimeError("a start was not handled")
+        latencies.append(bench.run_times()[3 * i] - sent)
+        # A stop empties the repeat record, so that the next start runs.
+        sender.sendto(datagram("stop"), (GROUP, PORT))
+        if not wait_for(lambda: finished_runs(3 * i + 3), timeout=20, interval=0.005):
+            raise RuntimeError("a stop was not handled")
+    sender.close()
+    return process, latencies
+
+
+def measure_direct(bench, runs, prefix_argv):
+    launcher = os.path.join(bench.options.windows_build if bench.windows else bench.options.linux_build,
+                            "bench", "direct_launch" + (".exe" if bench.windows else ""))
+    adb = bench.workspace.install_adb(folder="direct")
+    before = len(bench.workspace.adb_runs())
+    out = subprocess.run(prefix_argv + [launcher, adb, str(runs)], env=bench.env, check=True,
+                         capture_output=True).stdout.decode().split()
+    starts = [int(value) for value in out]
+    launched = bench.run_times()[before:]
+    return [b - a for a, b in zip(starts, launched)]
+
+
+def task_cpu(pid):
+    """(clock ticks of user and system time, nanoseconds on CPU) over all threads."""
+    ticks = nanoseconds = 0
+    for task in glob.glob("/proc/%d/task/*" % pid):
+        with open(task + "/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        ticks += int(fields[11]) + int(fields[12])
+        with open(task + "/schedstat") as f:
+            nanoseconds += int(f.read().split()[0])
+    return ticks, nanoseconds
+
+
+def start_to_listening(argv, namespace, env, repeats=10):
+    """Milliseconds from process start to its first bound UDP socket on 2904."""
+    fd = os.open("/var/run/netns/" + namespace, os.O_RDONLY)
+    times = []
+    for _ in range(repeats):
+        started = time.monotonic()
+        process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL,
+                                   preexec_fn=lambda: libc.setns(fd, CLONE_NEWNET))
+        table = "/proc/%d/net/udp" % process.pid
+        while True:
+            try:
+                with open(table) as f:
+                    if ":0B58 " in f.read():
+                        break
+            except FileNotFoundError:
+                pass
+            if time.monotonic() - started > 60:
+                raise RuntimeError("no listener")
+            time.sleep(0.0002)
+        times.append((time.monotonic() - started) * 1000)
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=20)
+    os.close(fd)
+    return statistics.median(times)
+
+
+def imported_dlls(exe):
+    out = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, check=True).stdout.decode()
+    return sorted({line.split(":", 1)[1].strip() for line in out.splitlines() if "DLL Name" in line},
+                  key=str.lower)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--linux-build", required=True)
+    parser.add_argument("--windows-build", required=True)
+    parser.add_argument("--runs", type=int, default=200)
+    parser.add_argument("--idle-seconds", type=int, default=60)
+    options = parser.parse_args()
+    options.wine_prefix = os.path.join(os.path.abspath(options.windows_build), "wineprefix-bench")
+    velmora = os.path.join(options.linux_build, "src", "velmora")
+    velmora_exe = os.path.join(options.windows_build, "src", "velmora.exe")
+    driver_exe = os.path.join(options.windows_build, "tests", "listener_driver.exe")
+    rows = []
+
+    # Native: latency with two listeners, then the peak memory of that run.
+    native = Workbench(options, windows=False)
+    with Network(adapters=2) as network:
+        program = native.workspace.copy(velmora, "velmora")
+        process, through = measure_latency(native, network, [program], options.runs)
+        with open("/proc/%d/status" % process.pid) as f:
+            peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=10)
+        direct = measure_direct(native, options.runs, [])
+        ready_native = start_to_listening([program], network.host, native.env)
+    native.workspace.remove()
+    (m1, p1), (m2, p2) = summary(through), summary(direct)
+    rows.append(("Start datagram to first adb launch, native (median / 95th, ms)",
+                 "%.2f / %.2f" % (m1 / 1000, p1 / 1000)))
+    rows.append(("Direct posix_spawn of the same stand-in (median / 95th, ms)", "%.2f / %.2f" % (m2 / 1000, p2 / 1000)))
+    rows.append(("Ratio, native (median / 95th)", "%.2f / %.2f" % (m1 / m2, p1 / p2)))
+
+    # Under Wine: the same with the listener driver (the program's listeners
+    # and command handling without the tray), and CreateProcess directly.
+    wine = Workbench(options, windows=True)
+    wine.env["WINEPREFIX"] = options.wine_prefix
+    wine.env.update(WINE_ENV)
+    with Network(adapters=1) as network:
+        subprocess.run(network.in_host(["wineboot", "--init"]), env=wine.env, capture_output=True)
+        driver = wine.workspace.copy(driver_exe, "listener_driver.exe")
+        process, through = measure_latency(wine, network, wine_command([driver]), options.runs)
+        process.stdin.close()
+        process.wait(timeout=30)
+        direct = measure_direct(wine, options.runs, network.in_host(["wine"]))
+        harness.stop_wine(wine.workspace)
+    wine.workspace.remove()
+    (m1, p1), (m2, p2) = summary(through), summary(direct)
+    rows.append(("Start datagram to first adb launch, Wine (median / 95th, ms)",
+                 "%.2f / %.2f" % (m1 / 1000, p1 / 1000)))
+    rows.append(("Direct CreateProcess of the same stand-in, Wine (median / 95th, ms)",
+                 "%.2f / %.2f" % (m2 / 1000, p2 / 1000)))
+    rows.append(("Ratio, Wine (median / 95th)", "%.2f / %.2f" % (m1 / m2, p1 / p2)))
+
+    # Idle: both programs side by side for a minute.
+    idle_native = Workbench(options, windows=False)
+    idle_wine = Workbench(options, windows=True)
+    idle_wine.env["WINEPREFIX"] = options.wine_prefix
+    idle_wine.env.update(WINE_ENV)
+    with Network(adapters=2) as native_net, Network(adapters=2) as wine_net:
+        display = next(n for n in range(91, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
+        xvfb = subprocess.Popen(wine_net.in_host(["Xvfb", ":%d" % display, "-nolisten", "tcp"]),
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display))
+        idle_wine.env["DISPLAY"] = ":%d" % display
+        program = idle_native.workspace.copy(velmora, "velmora")
+        exe = idle_wine.workspace.copy(velmora_exe, "velmora.exe")
+        # Warm start: the Wine server of this prefix is already running.
+        subprocess.run(wine_net.in_host(["wineserver", "-p"]), env=idle_wine.env, check=True)
+        ready_wine = start_to_listening(["wine", exe], wine_net.host, idle_wine.env)
+        a = subprocess.Popen(native_net.in_host([program]), env=idle_native.env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        b = subprocess.Popen(wine_net.in_host(["wine", exe]), env=idle_wine.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        wait_for(lambda: native_net.bound_sockets() == 2 and wine_net.bound_sockets() == 2, timeout=60)
+        time.sleep(2)
+        start_a, start_b = task_cpu(a.pid), task_cpu(b.pid)
+        time.sleep(options.idle_seconds)
+        end_a, end_b = task_cpu(a.pid), task_cpu(b.pid)
+        a.send_signal(signal.SIGTERM)
+        a.wait(timeout=10)
+        harness.stop_wine(idle_wine.workspace)
+        b.wait(timeout=10)
+        xvfb.send_signal(signal.SIGTERM)
+        xvfb.wait(timeout=10)
+    idle_native.workspace.remove()
+    idle_wine.workspace.remove()
+    tick_ms = 1000 / os.sysconf("SC_CLK_TCK")
+    for name, start, end in (("native", start_a, end_a), ("Wine", start_b, end_b)):
+        rows.append(("Idle CPU time in %d s, %s (OS accounting ms / scheduler ms)" % (options.idle_seconds, name),
+                     "%.0f / %.3f" % ((end[0] - start[0]) * tick_ms, (end[1] - start[1]) / 1e6)))
+
+    rows.append(("Peak resident memory, native, two listeners (KiB)", "%d" % peak))
+    rows.append(("velmora.exe size (KiB)", "%.1f" % (os.path.getsize(velmora_exe) / 1024)))
+    rows.append(("velmora.exe imports", ", ".join(imported_dlls(velmora_exe))))
+    rows.append(("Process start to first listener bound, native (median of 10, ms)", "%.1f" % ready_native))
+    rows.append(("Process start to first listener bound, Wine, warm server (median of 10, ms)",
+                 "%.1f" % ready_wine))
+
+    width = max(len(name) for name, _ in rows)
+    print("| %s | value |" % "figure".ljust(width))
+    print("|%s|---|" % ("-" * (width + 2)))
+    for name, value in rows:
+        print("| %s | %s |" % (name.ljust(width), value))
+
+
+if __name__ == "__main__":
+    main()

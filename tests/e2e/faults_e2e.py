@@ -1,0 +1,138 @@
+"""What a user's machine really does to the native program: adb missing or
+hanging, a log it cannot write, a broken setting, a second copy, an adapter
+it cannot bind."""
+
+import os
+import signal
+import subprocess
+import sys
+import time
+
+import harness
+from harness import datagram, wait_for
+
+
+class Faults(harness.NativeProgramCase):
+
+    def trail_after_path(self, process_folder=None):
+        """The log lines after the "Path to ADB:" line of the last command."""
+        lines = self.workspace.log_lines(process_folder)
+        last = max(i for i, line in enumerate(lines) if line.startswith("Path to ADB: "))
+        return lines[last + 1:]
+
+    def test_adb_missing(self):
+        self.store_adb_path(os.path.join(self.workspace.folder, "no such folder", "adb"))
+        self.start()
+        self.network.send(datagram("start", "5555"))
+        expected = ["Received start command with IP 198.18.0.2 and port 5555", "adb tcpip 5555", "error",
+                    "adb connect 198.18.0.2:5555", "error"]
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-5:] == expected), self.workspace.log_lines())
+        # It goes on working: the next command is handled as well.
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.trail_after_path() == ["Received stop command", "adb usb", "error"]),
+                        self.workspace.log_lines())
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+
+    def test_exit_while_adb_hangs(self):
+        self.store_adb_path(self.workspace.install_adb(sleep_ms=30000))
+        self.start(stdin=subprocess.PIPE)
+        self.network.send(datagram("start", "5555"))
+        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "adb never started")
+        started = time.monotonic()
+        self.say("Exit")
+        self.assertEqual(self.process.wait(timeout=10), 0)
+        self.assertLess(time.monotonic() - started, 1.0)
+        harness.assert_no_sanitizer_report(self, self.output())
+
+    def test_log_in_a_read_only_folder(self):
+        # The folder is read-only even for root: a read-only bind mount in a
+        # mount namespace of the program's own.
+        folder = os.path.join(self.workspace.folder, "read-only")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "log.txt"), "w") as f:
+            f.write("[09:00:00] an earlier run\n")
+        self.store_adb_path(self.workspace.install_adb())
+        wrapper = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                   'mount --bind -o ro "$0" "$0" && exec "$1"', folder]
+        program = os.path.join(folder, "velmora")
+        harness.shutil.copy2(self.options.program, program)
+        os.chmod(folder, 0o555)
+        self.process = subprocess.Popen(self.network.in_host(wrapper + [program]), stdout=subprocess.PIPE,
+                                        stderr=subprocess.STDOUT, env=self.workspace.env)
+        self.processes.append(self.process)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1), "no listener")
+
+        # Commands are carried out; their lines are lost; the old log stays.
+        self.network.send(datagram("start", "5555"))
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2), "adb did not run")
+        self.process.send_signal(signal.SIGTERM)
+        self.assertEqual(self.process.wait(timeout=10), 0)
+        self.process.stdout.close()
+        with open(os.path.join(folder, "log.txt")) as f:
+            self.assertEqual(f.read(), "[09:00:00] an earlier run\n")
+        os.chmod(folder, 0o755)
+
+    def test_setting_too_long_or_garbage(self):
+        adb = self.workspace.install_adb(folder="bin")
+        self.workspace.env["PATH"] = os.path.dirname(adb) + ":" + os.environ["PATH"]
+        self.start()
+        for value in (b"x" * 5000, b"/usr/bin/adb\nPath to ADB: /tmp/evil\n\x1b[2J", b"\x01\x02garbage\xff"):
+            os.makedirs(os.path.dirname(self.setting), exist_ok=True)
+            with open(self.setting, "wb") as f:
+                f.write(value)
+            before = len(self.workspace.adb_runs())
+            self.network.send(datagram("stop"))
+            self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == before + 1), value[:20])
+            lines = self.workspace.log_lines()
+            self.assertEqual(lines[-5:], ["Using default ADB path", "Path to ADB: adb", "Received stop command",
+                                          "adb usb", "successfully"], value[:20])
+        self.assertEqual(sum(line.startswith("Path to ADB: ") for line in self.workspace.log_lines()), 3)
+
+        # Bytes that could be a path in some code page are tried as one.
+        with open(self.setting, "wb") as f:
+            f.write(b"\xff\xfe\x00\x01garbage")
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-1:] == ["error"]), self.workspace.log_lines())
+        self.assertEqual(self.workspace.log_lines()[-4], "Path to ADB: \xff\xfe")
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+
+    def test_second_copy(self):
+        # Nothing keeps a second copy from running; both hear the group.
+        self.store_adb_path(self.workspace.install_adb())
+        first = self.start(folder="first")
+        second = self.start(folder="second")
+        self.network.send(datagram("stop"))
+        for folder in ("first", "second"):
+            self.assertTrue(wait_for(lambda: "Received stop command" in self.workspace.log_lines(
+                os.path.join(self.workspace.folder, folder))), folder)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2))
+        self.assertEqual(self.stop_by(signal.SIGTERM, first)[0], 0)
+        self.assertEqual(self.stop_by(signal.SIGTERM, second)[0], 0)
+
+
+class AdapterFaults(harness.NativeProgramCase):
+    adapters = 2
+
+    def test_adapter_that_cannot_be_bound(self):
+        self.store_adb_path(self.workspace.install_adb())
+        blocker = subprocess.Popen(self.network.in_host([
+            sys.executable, "-c",
+            "import socket,sys\ns=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
+            "s.setsockopt(socket.SOL_SOCKET,socket.SO_BINDTODEVICE,sys.argv[1].encode())\n"
+            "s.bind(('0.0.0.0',%d))\nprint('bound',flush=True)\nsys.stdin.read()" % harness.PORT,
+            self.network.tag + "h0"]), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        try:
+            self.assertEqual(blocker.stdout.readline().strip(), b"bound")
+            self.start(listeners=1)
+            self.assertTrue(wait_for(lambda: "Bind error (98) on 198.18.0.1" in self.output()), self.output())
+            self.network.send(datagram("stop"), via=1)
+            self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "the other adapter does not work")
+            self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+        finally:
+            blocker.stdin.close()
+            blocker.wait(timeout=5)
+            blocker.stdout.close()
+
+
+if __name__ == "__main__":
+    harness.main([Faults, AdapterFaults])
