@@ -291,6 +291,8 @@ def parse_options():
     parser.add_argument("--tray-probe")
     parser.add_argument("--screenshots")
     parser.add_argument("--flood")
+    # Sanitizer builds end more slowly: time limits are multiplied by this.
+    parser.add_argument("--time-scale", type=float, default=1.0)
     options, rest = parser.parse_known_args()
     return options, [sys.argv[0]] + rest
 

@@ -33,7 +33,7 @@ class Program(harness.NativeProgramCase):
 
         code, seconds = self.stop_by(signal.SIGTERM)
         self.assertEqual(code, 0)
-        self.assertLess(seconds, 1.0)
+        self.assertLess(seconds, 1.0 * self.options.time_scale)
 
     def test_sigterm_while_adb_still_runs(self):
         self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))
@@ -43,7 +43,7 @@ class Program(harness.NativeProgramCase):
 
         code, seconds = self.stop_by(signal.SIGTERM)
         self.assertEqual(code, 0)
-        self.assertLess(seconds, 1.0)
+        self.assertLess(seconds, 1.0 * self.options.time_scale)
         self.assertFalse(self.workspace.adb_runs()[0]["done"])
 
     def test_menu_commands_on_standard_input(self):
