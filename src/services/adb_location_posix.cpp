@@ -1,12 +1,11 @@
 #include "adb_location.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <unistd.h>
 
 // Looked up on PATH when run.
 const std::string_view DEFAULT_ADB_PATH = "adb";
