@@ -16,13 +16,11 @@ import argparse
 import ctypes
 import glob
 import os
-import shutil
 import signal
 import socket
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
@@ -31,7 +29,6 @@ from harness import GROUP, PORT, Network, datagram, wait_for  # noqa: E402
 
 CLONE_NEWNET = 0x40000000
 libc = ctypes.CDLL(None, use_errno=True)
-WINE_ENV = {"WINEARCH": "win32", "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 
 
 def enter_namespace(name):
@@ -85,22 +82,9 @@ class Workbench:
         return [run["time"] for run in self.workspace.adb_runs()]
 
 
-def wine_command(argv):
-    return ["wine"] + argv
-
-
 def measure_latency(bench, network, program_argv, runs):
     """Start datagrams from the device: microseconds to the first launch."""
-    adb = bench.workspace.install_adb()
-    if bench.windows:
-        subprocess.run(network.in_host(wine_command(["reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
-                                                     "ADBPath", "/d", adb, "/f"])),
-                       env=bench.env, check=True, capture_output=True)
-    else:
-        setting = os.path.join(bench.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
-        os.makedirs(os.path.dirname(setting))
-        with open(setting, "w") as f:
-            f.write(adb)
+    bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
     process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not wait_for(lambda: network.bound_sockets() == network.adapters, timeout=60):
@@ -186,6 +170,16 @@ def imported_dlls(exe):
                   key=str.lower)
 
 
+def latency_rows(where, direct_name, through, direct):
+    """The two latency figures, median and 95th percentile in ms, and their ratio."""
+    (m1, p1), (m2, p2) = summary(through), summary(direct)
+    return [("Start datagram to first adb launch, %s (median / 95th, ms)" % where,
+             "%.2f / %.2f" % (m1 / 1000, p1 / 1000)),
+            ("Direct %s of the same stand-in, %s (median / 95th, ms)" % (direct_name, where),
+             "%.2f / %.2f" % (m2 / 1000, p2 / 1000)),
+            ("Ratio, %s (median / 95th)" % where, "%.2f / %.2f" % (m1 / m2, p1 / p2))]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--linux-build", required=True)
@@ -211,38 +205,25 @@ def main():
         direct = measure_direct(native, options.runs, [])
         ready_native = start_to_listening([program], network.host, native.env)
     native.workspace.remove()
-    (m1, p1), (m2, p2) = summary(through), summary(direct)
-    rows.append(("Start datagram to first adb launch, native (median / 95th, ms)",
-                 "%.2f / %.2f" % (m1 / 1000, p1 / 1000)))
-    rows.append(("Direct posix_spawn of the same stand-in (median / 95th, ms)", "%.2f / %.2f" % (m2 / 1000, p2 / 1000)))
-    rows.append(("Ratio, native (median / 95th)", "%.2f / %.2f" % (m1 / m2, p1 / p2)))
+    rows += latency_rows("native", "posix_spawn", through, direct)
 
     # Under Wine: the same with the listener driver (the program's listeners
     # and command handling without the tray), and CreateProcess directly.
     wine = Workbench(options, windows=True)
-    wine.env["WINEPREFIX"] = options.wine_prefix
-    wine.env.update(WINE_ENV)
     with Network(adapters=1) as network:
         subprocess.run(network.in_host(["wineboot", "--init"]), env=wine.env, capture_output=True)
         driver = wine.workspace.copy(driver_exe, "listener_driver.exe")
-        process, through = measure_latency(wine, network, wine_command([driver]), options.runs)
+        process, through = measure_latency(wine, network, ["wine", driver], options.runs)
         process.stdin.close()
         process.wait(timeout=30)
         direct = measure_direct(wine, options.runs, network.in_host(["wine"]))
         harness.stop_wine(wine.workspace)
     wine.workspace.remove()
-    (m1, p1), (m2, p2) = summary(through), summary(direct)
-    rows.append(("Start datagram to first adb launch, Wine (median / 95th, ms)",
-                 "%.2f / %.2f" % (m1 / 1000, p1 / 1000)))
-    rows.append(("Direct CreateProcess of the same stand-in, Wine (median / 95th, ms)",
-                 "%.2f / %.2f" % (m2 / 1000, p2 / 1000)))
-    rows.append(("Ratio, Wine (median / 95th)", "%.2f / %.2f" % (m1 / m2, p1 / p2)))
+    rows += latency_rows("Wine", "CreateProcess", through, direct)
 
     # Idle: both programs side by side for a minute.
     idle_native = Workbench(options, windows=False)
     idle_wine = Workbench(options, windows=True)
-    idle_wine.env["WINEPREFIX"] = options.wine_prefix
-    idle_wine.env.update(WINE_ENV)
     with Network(adapters=2) as native_net, Network(adapters=2) as wine_net:
         display = next(n for n in range(91, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
         xvfb = subprocess.Popen(wine_net.in_host(["Xvfb", ":%d" % display, "-nolisten", "tcp"]),

@@ -17,9 +17,7 @@ const char* const DEVICE = "198.18.0.2";
 CommandDatagram datagram(const std::string& command, const std::string& port = "",
                          const std::string& sender = DEVICE)
 {
-    std::string bytes = "VQM" + command;
-    bytes.resize(18, ' ');
-    bytes += port;
+    const std::string bytes = encodeCommandDatagram(command, port);
     return decodeCommandDatagram(bytes.data(), bytes.size(), sender);
 }
 

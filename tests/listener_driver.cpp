@@ -24,9 +24,7 @@ int main()
 
     for (std::string line; std::getline(std::cin, line) && line.rfind("quit", 0) != 0;) {
     }
-    closeListeners();
-    const bool noCommandRunning = destroyCommandLock();
-    stopSocketLibrary();
+    const bool noCommandRunning = stopListening();
     std::printf("closed\n");
     std::fflush(stdout);
     if (!noCommandRunning)

@@ -92,3 +92,11 @@ void closeListeners()
     }
     listenerTable.clear();
 }
+
+bool stopListening()
+{
+    closeListeners();
+    const bool noCommandRunning = destroyCommandLock();
+    stopSocketLibrary();
+    return noCommandRunning;
+}

@@ -62,6 +62,11 @@ void receiverLoop(SocketHandle socket, unsigned generation);
 // Leaves the groups and stops every receiver; empties the table.
 void closeListeners();
 
+// The network side of shutdown, in order: closes the listeners, retires the
+// command lock and stops the socket library. False when a command is still
+// running, as destroyCommandLock says.
+bool stopListening();
+
 // Provided by the per-OS part.
 
 // Windows Sockets 2.2 where there is such a library; false after printing why.

@@ -20,9 +20,7 @@ int appMain(void* instance)
 
     const int exitCode = runMessageLoop();
 
-    closeListeners();
-    const bool noCommandRunning = destroyCommandLock();
-    stopSocketLibrary();
+    const bool noCommandRunning = stopListening();
     removeTray();
     if (!noCommandRunning) {
         // A receiver still waits for a tool. Nothing waits for it: end now,

@@ -5,7 +5,6 @@ it cannot bind."""
 import os
 import signal
 import subprocess
-import sys
 import time
 
 import harness
@@ -54,8 +53,7 @@ class Faults(harness.NativeProgramCase):
         self.store_adb_path(self.workspace.install_adb())
         wrapper = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
                    'mount --bind -o ro "$0" "$0" && exec "$1"', folder]
-        program = os.path.join(folder, "velmora")
-        harness.shutil.copy2(self.options.program, program)
+        program = self.workspace.copy(self.options.program, "read-only", "velmora")
         os.chmod(folder, 0o555)
         self.process = subprocess.Popen(self.network.in_host(wrapper + [program]), stdout=subprocess.PIPE,
                                         stderr=subprocess.STDOUT, env=self.workspace.env)
@@ -116,24 +114,12 @@ class AdapterFaults(harness.NativeProgramCase):
 
     def test_adapter_that_cannot_be_bound(self):
         self.store_adb_path(self.workspace.install_adb())
-        blocker = subprocess.Popen(self.network.in_host([
-            sys.executable, "-c",
-            "import socket,sys\ns=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
-            "s.setsockopt(socket.SOL_SOCKET,socket.SO_BINDTODEVICE,sys.argv[1].encode())\n"
-            "s.bind(('0.0.0.0',%d))\nprint('bound',flush=True)\nsys.stdin.read()" % harness.PORT,
-            self.network.tag + "h0"]), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        try:
-            self.assertEqual(blocker.stdout.readline().strip(), b"bound")
+        with harness.PortBlocker(self.network, adapter=0):
             self.start(listeners=1)
             self.assertTrue(wait_for(lambda: "Bind error (98) on 198.18.0.1" in self.output()), self.output())
             self.network.send(datagram("stop"), via=1)
             self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "the other adapter does not work")
             self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
-        finally:
-            blocker.stdin.close()
-            blocker.wait(timeout=5)
-            blocker.stdout.close()
-
 
 if __name__ == "__main__":
     harness.main([Faults, AdapterFaults])

@@ -125,6 +125,32 @@ def _ip(*args):
     subprocess.run(["ip"] + list(args), check=True)
 
 
+class PortBlocker:
+    """A socket without address reuse holding port 2904 on one host adapter,
+    so that a listener cannot bind there. It is tied to the adapter's device,
+    as the listeners are (Wine, too, ties a socket bound to an adapter's
+    address to its device), so it leaves the other adapters free."""
+
+    def __init__(self, network, adapter=0):
+        self.process = subprocess.Popen(network.in_host([
+            sys.executable, "-c",
+            "import socket,sys\ns=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
+            "s.setsockopt(socket.SOL_SOCKET,socket.SO_BINDTODEVICE,sys.argv[1].encode())\n"
+            "s.bind(('0.0.0.0',%d))\nprint('bound',flush=True)\nsys.stdin.read()" % PORT,
+            "%sh%d" % (network.tag, adapter)]), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+
+    def __enter__(self):
+        if self.process.stdout.readline().strip() != b"bound":
+            self.__exit__()
+            raise AssertionError("the port could not be held")
+        return self
+
+    def __exit__(self, *exc):
+        self.process.stdin.close()
+        self.process.wait(timeout=5)
+        self.process.stdout.close()
+
+
 class Workspace:
     """A private folder holding copies of the programs, so that each test has
     its own log.txt, stand-in adb and settings."""
@@ -160,6 +186,23 @@ class Workspace:
         self.env["VELMORA_FAKE_ADB_SLEEP_MS"] = str(sleep_ms)
         name = "adb.exe" if self.windows else "adb"
         return self.native_path(self.copy(self.options.fake_adb, folder, name))
+
+    @property
+    def setting_file(self):
+        """The Linux program's setting file."""
+        return os.path.join(self.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
+
+    def store_adb_path(self, path, network):
+        """Stores the adb path as another tool would: `reg add` under Wine (in
+        the host namespace, where this prefix's server runs), else the file."""
+        if self.windows:
+            subprocess.run(network.in_host(["wine", "reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
+                                            "ADBPath", "/d", path, "/f"]),
+                           env=self.env, check=True, capture_output=True)
+        else:
+            os.makedirs(os.path.dirname(self.setting_file), exist_ok=True)
+            with open(self.setting_file, "w") as f:
+                f.write(path)
 
     def command(self, program, args=()):
         return (["wine"] if self.windows else []) + [program] + list(args)
@@ -215,7 +258,7 @@ class NativeProgramCase(unittest.TestCase):
         self.network = Network(adapters=self.adapters).__enter__()
         self.process = None
         self.processes = []
-        self.setting = os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
+        self.setting = self.workspace.setting_file
 
     def tearDown(self):
         for process in self.processes:
@@ -228,9 +271,7 @@ class NativeProgramCase(unittest.TestCase):
         self.workspace.remove()
 
     def store_adb_path(self, path):
-        os.makedirs(os.path.dirname(self.setting), exist_ok=True)
-        with open(self.setting, "w") as f:
-            f.write(path)
+        self.workspace.store_adb_path(path, self.network)
 
     def start(self, stdin=subprocess.DEVNULL, folder="", wrapper=(), listeners=None):
         """Starts a copy of the program in workspace/folder (run through

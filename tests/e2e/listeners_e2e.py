@@ -5,7 +5,6 @@ a tool runs."""
 
 import os
 import subprocess
-import sys
 import time
 import unittest
 
@@ -59,15 +58,7 @@ class Listeners(unittest.TestCase):
         self.adb = self.workspace.install_adb()
         self.network = Network(adapters=2).__enter__()
         self.drivers = []
-        if self.windows:
-            subprocess.run(self.network.in_host(
-                ["wine", "reg", "add", r"HKCU\Software\Corvend\Velmora", "/v", "ADBPath", "/d", self.adb, "/f"]),
-                env=self.workspace.env, check=True, stdout=subprocess.DEVNULL)
-        else:
-            os.makedirs(os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora"))
-            with open(os.path.join(self.workspace.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath"),
-                      "w") as f:
-                f.write(self.adb)
+        self.workspace.store_adb_path(self.adb, self.network)
 
     def tearDown(self):
         for driver in self.drivers:
@@ -129,17 +120,7 @@ class Listeners(unittest.TestCase):
         harness.assert_no_sanitizer_report(self, driver.output.decode("latin-1"))
 
     def test_bind_failure_leaves_the_other_adapter_working(self):
-        # A socket without address reuse holds port 2904 on the first adapter.
-        # (Wine, too, ties a socket bound to an adapter's address to its device.)
-        blocker_setup = ("s.setsockopt(socket.SOL_SOCKET, socket.SO_BINDTODEVICE, b'%sh0')\n"
-                         "s.bind(('0.0.0.0', %d))" % (self.network.tag, harness.PORT))
-        blocker = subprocess.Popen(self.network.in_host([
-            sys.executable, "-c",
-            "import socket,sys\ns=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n%s\n"
-            "print('bound',flush=True)\nsys.stdin.read()" % blocker_setup]),
-            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        try:
-            self.assertEqual(blocker.stdout.readline().strip(), b"bound")
+        with harness.PortBlocker(self.network, adapter=0):
             driver = self.start_driver()
             # Address in use: EADDRINUSE, or what Wine makes of it.
             codes = (b"10048", b"10013") if self.windows else (b"98",)
@@ -150,10 +131,6 @@ class Listeners(unittest.TestCase):
             self.network.send(datagram("stop"), via=1)
             self.wait_until_received(1)
             self.assertEqual(driver.quit()[0], 0)
-        finally:
-            blocker.stdin.close()
-            blocker.wait(timeout=5)
-            blocker.stdout.close()
 
     def test_quit_while_a_tool_runs_ends_at_once(self):
         self.workspace.install_adb(sleep_ms=4000)

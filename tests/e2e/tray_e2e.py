@@ -187,7 +187,7 @@ class Tray(unittest.TestCase):
         os.makedirs(os.path.dirname(default_adb), exist_ok=True)
         shutil.copy2(self.options.fake_adb, default_adb)
         adb = self.workspace.install_adb()
-        self.reg_add(SETTINGS_KEY, "/v", "ADBPath", "/d", adb)
+        self.workspace.store_adb_path(adb, self.network)
 
         program = self.workspace.copy(self.options.program, "velmora.exe")
         self.process = subprocess.Popen(self.network.in_host(["wine", program]), env=self.env,
