@@ -3,7 +3,7 @@
 # there yet; a quick no-op when everything is installed.
 set -eu
 
-packages="cmake make g++ googletest g++-mingw-w64-i686 wine wine32:i386 wine64
+packages="cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
           xvfb xdotool x11-utils imagemagick iproute2 python3 clang libclang-rt-14-dev"
 
 missing=""

@@ -9,6 +9,7 @@ run=${2:-}
 status=0
 
 if [ -n "$run" ]; then
+    $run --check || exit $? # 77: this machine cannot run the build
     key='HKCU\Software\Corvend\Velmora'
     put() { $run reg add "$key" /v ADBPath /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
     put_unterminated() { # fills the 261-byte read buffer without a terminator

@@ -1,16 +1,24 @@
 #!/bin/sh
-# What Windows sees of velmora.exe: a 32-bit PE for the GUI subsystem that
-# imports only Windows' own DLLs and msvcrt, with its version resource and
-# manifest.
-# usage: check_exe.sh VELMORA_EXE OBJDUMP
+# What Windows sees of velmora.exe: a PE of the build's word size for the GUI
+# subsystem that imports only Windows' own DLLs and msvcrt, with the project's
+# version in its version resource and a manifest for its processor.
+# usage: check_exe.sh VELMORA_EXE OBJDUMP BITS VERSION
 set -u
 exe=$1
 objdump=$2
+bits=$3
+version=$4
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
+case $bits in
+32) format=pei-i386 arch=x86 ;;
+64) format=pei-x86-64 arch=amd64 ;;
+*) echo "usage: check_exe.sh EXE OBJDUMP 32|64 VERSION"; exit 2 ;;
+esac
+
 headers=$("$objdump" -p "$exe") || exit 1
-echo "$headers" | grep -q 'file format pei-i386' || fail "not a 32-bit PE"
+echo "$headers" | grep -q "file format $format\$" || fail "not a $bits-bit PE"
 echo "$headers" | grep -q 'Subsystem.*(Windows GUI)' || fail "not the GUI subsystem"
 for dll in $(echo "$headers" | sed -n 's/.*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     case $dll in
@@ -19,10 +27,16 @@ for dll in $(echo "$headers" | sed -n 's/.*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     *) fail "imports $dll" ;;
     esac
 done
-# Version strings are UTF-16 in the resource; the manifest is plain XML.
-for text in CompanyName Corvend ProductName Velmora ProductVersion; do
-    strings -e l "$exe" | grep -qx "$text" || fail "no version string $text"
+# Version strings are UTF-16 in the resource, each name followed by its value.
+versions=$(strings -n 3 -e l "$exe")
+for pair in "CompanyName Corvend" "ProductName Velmora" "FileVersion $version" "ProductVersion $version"; do
+    echo "$versions" | grep -A1 -x "${pair% *}" | grep -qx "${pair#* }" || fail "no version string $pair"
 done
-strings "$exe" | grep -q 'requestedExecutionLevel level="asInvoker"' || fail "no manifest"
-[ $status -eq 0 ] && echo "velmora.exe: $(wc -c <"$exe") bytes"
+# The program and Common Controls 6 must name the same processor, or Windows
+# refuses the manifest.
+manifest=$(strings "$exe")
+echo "$manifest" | grep -q 'requestedExecutionLevel level="asInvoker"' || fail "no manifest"
+[ "$(echo "$manifest" | grep -c "processorArchitecture=\"$arch\"")" -eq 2 ] ||
+    fail "manifest does not name $arch for the program and Common Controls"
+[ $status -eq 0 ] && echo "velmora.exe ($bits-bit, version $version): $(wc -c <"$exe") bytes"
 exit $status

@@ -1,6 +1,7 @@
 // Acts on Velmora's notification-area entry from outside, as the shell does:
 //   tray_probe delete            removes the entry (as a crashed taskbar loses it)
 //   tray_probe taskbar-created   broadcasts "TaskbarCreated" (as a new taskbar does)
+//   tray_probe about-text        prints the text of the open "About" box
 #include <windows.h>
 #include <shellapi.h>
 
@@ -23,6 +24,15 @@ int main(int argc, char** argv)
                    ? 0
                    : 1;
     }
-    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created\n");
+    if (argc == 2 && std::strcmp(argv[1], "about-text") == 0) {
+        // A message box shows its text in a static control with id 0xFFFF.
+        char text[256] = {};
+        const HWND box = FindWindowW(L"#32770", L"About");
+        if (!box || !GetDlgItemTextA(box, 0xFFFF, text, sizeof text))
+            return 1;
+        std::printf("%s\n", text);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created | about-text\n");
     return 2;
 }

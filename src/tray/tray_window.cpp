@@ -1,10 +1,11 @@
 #include "tray_window.h"
 
 #include "resource_ids.h"
+#include "version.h"
 
 #include <cctype>
 
-const char* const ABOUT_TEXT = "Velmora 1.0\nCorvend\nhttps://corvend.example/velmora";
+const char* const ABOUT_TEXT = "Velmora " VELMORA_VERSION "\nCorvend\nhttps://corvend.example/velmora";
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-// "Velmora 1.0", the maker and the maker's web address, one per line.
+// "Velmora VERSION", the maker and the maker's web address, one per line.
 extern const char* const ABOUT_TEXT;
 
 // The IDM_ command that a typed line names, ignoring case and surrounding

@@ -120,7 +120,11 @@ bool createTray(void* instance)
     trayEntry.uID = TRAY_ENTRY_ID;
     trayEntry.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayEntry.uCallbackMessage = WM_TRAY_CALLBACK;
-    trayEntry.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_APP));
+    // The icon file holds a 16-pixel picture: load the size the notification
+    // area shows, rather than the 32-pixel icon that the shell would shrink.
+    trayEntry.hIcon = static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                    GetSystemMetrics(SM_CXSMICON),
+                                                    GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     wcsncpy(trayEntry.szTip, L"Velmora", 63);
     Shell_NotifyIconW(NIM_ADD, &trayEntry);
     return true;
@@ -129,6 +133,9 @@ bool createTray(void* instance)
 void removeTray()
 {
     Shell_NotifyIconW(NIM_DELETE, &trayEntry);
+    if (trayEntry.hIcon)
+        DestroyIcon(trayEntry.hIcon);
+    trayEntry.hIcon = nullptr;
 }
 
 int runMessageLoop()

@@ -164,8 +164,8 @@ class Workspace:
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.folder, "config")
         self.env["VELMORA_FAKE_ADB_RECORD"] = self.native_path(self.record)
         if windows:
-            self.env.update(WINEPREFIX=options.wine_prefix, WINEARCH="win32", WINEDEBUG="-all",
-                            WINEDLLOVERRIDES="mscoree,mshtml=")
+            # wine-run sets the rest; wineserver needs the prefix itself.
+            self.env.update(VELMORA_WINEPREFIX=options.wine_prefix, WINEPREFIX=options.wine_prefix)
 
     def remove(self):
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -196,7 +196,7 @@ class Workspace:
         """Stores the adb path as another tool would: `reg add` under Wine (in
         the host namespace, where this prefix's server runs), else the file."""
         if self.windows:
-            subprocess.run(network.in_host(["wine", "reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
+            subprocess.run(network.in_host([self.options.wine, "reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
                                             "ADBPath", "/d", path, "/f"]),
                            env=self.env, check=True, capture_output=True)
         else:
@@ -205,7 +205,7 @@ class Workspace:
                 f.write(path)
 
     def command(self, program, args=()):
-        return (["wine"] if self.windows else []) + [program] + list(args)
+        return ([self.options.wine] if self.windows else []) + [program] + list(args)
 
     def log_lines(self, program_folder=None):
         """The log's messages without their time prefix."""
@@ -329,9 +329,12 @@ def parse_options():
     parser.add_argument("--sender")
     parser.add_argument("--fake-adb", required=True)
     parser.add_argument("--wine-prefix")
+    # The build's wine-run: the right Wine loader for its word size.
+    parser.add_argument("--wine")
     parser.add_argument("--tray-probe")
     parser.add_argument("--screenshots")
     parser.add_argument("--flood")
+    parser.add_argument("--version", help="the project's version, as About shows it")
     # Sanitizer builds end more slowly: time limits are multiplied by this.
     parser.add_argument("--time-scale", type=float, default=1.0)
     options, rest = parser.parse_known_args()
@@ -343,6 +346,10 @@ def main(test_classes):
     if os.geteuid() != 0:
         print("network namespaces need root")
         sys.exit(77)
+    if options.wine:
+        check = subprocess.run([options.wine, "--check"])
+        if check.returncode:
+            sys.exit(check.returncode)
     for cls in test_classes:
         cls.options = options
     unittest.main(argv=argv, verbosity=2)

@@ -59,7 +59,7 @@ class Program(harness.NativeProgramCase):
         self.start(stdin=subprocess.PIPE)
 
         self.say("About")
-        self.assertTrue(wait_for(lambda: "Velmora 1.0\nCorvend\n" in self.output()), self.output())
+        self.assertTrue(wait_for(lambda: "Velmora %s\nCorvend\n" % self.options.version in self.output()), self.output())
 
         self.say("Set ADB Path")
         self.say(os.path.join(self.workspace.folder, "no such adb"))

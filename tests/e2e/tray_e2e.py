@@ -18,7 +18,6 @@ from harness import Network, Workspace, datagram, wait_for
 
 WIDTH, HEIGHT = 800, 600
 ICON = (789, 589)  # the first notification-area icon of an 800x600 Wine desktop
-TASKBAR_TOP = HEIGHT - 22
 DEFAULT_ADB = r"C:\Program Files (x86)\Android\android-sdk\platform-tools\adb.exe"
 SETTINGS_KEY = r"HKCU\Software\Corvend\Velmora"
 
@@ -42,19 +41,11 @@ class Screen:
         return sum(1 for y in range(HEIGHT - 22, HEIGHT) for x in range(WIDTH - 40, WIDTH)
                    if _is_robot_green(self.rgb(x, y)))
 
-    def changed_box(self, before, bottom=HEIGHT, left=0):
-        """The bounding box (left, top, right, bottom) of what differs from
-        before, above row `bottom` and from column `left` on."""
-        xs, ys = [], []
-        for y in range(bottom):
-            row = y * WIDTH * 3
-            if self.pixels[row:row + WIDTH * 3] == before.pixels[row:row + WIDTH * 3]:
-                continue
-            for x in range(left, WIDTH):
-                if self.rgb(x, y) != before.rgb(x, y):
-                    xs.append(x)
-                    ys.append(y)
-        return (min(xs), min(ys), max(xs), max(ys)) if xs else None
+    def region(self, box):
+        """The pixels of box (left, top, right, bottom), row by row."""
+        left, top, right, bottom = box
+        return b"".join(self.pixels[(y * WIDTH + left) * 3:(y * WIDTH + right + 1) * 3]
+                        for y in range(top, bottom + 1))
 
     def text_rows(self, box):
         """Centres of the runs of rows in box that hold dark (text) pixels."""
@@ -109,7 +100,7 @@ class Tray(unittest.TestCase):
         return ":%d" % number
 
     def wine(self, *args, check=True):
-        return subprocess.run(self.network.in_host(["wine"] + list(args)), env=self.env, check=check,
+        return subprocess.run(self.network.in_host([self.options.wine] + list(args)), env=self.env, check=check,
                               capture_output=True)
 
     def reg_add(self, key, *args):
@@ -126,51 +117,100 @@ class Tray(unittest.TestCase):
         return subprocess.run(self.network.in_host(["xdotool"] + list(args)), env=self.env,
                               capture_output=True).stdout.decode()
 
-    def shown(self, name):
-        """Whether a window with this title is on screen."""
-        return bool(self.xdotool("search", "--onlyvisible", "--name", name).strip())
-
     def window_named(self, name):
-        return wait_for(lambda: self.shown(name), timeout=15)
+        """The id of the visible window with this title, waiting for it to show."""
+        return wait_for(lambda: self.xdotool("search", "--onlyvisible", "--name", name).split(), timeout=15)
 
     def window_gone(self, name):
-        return wait_for(lambda: not self.shown(name))
+        return wait_for(lambda: not self.xdotool("search", "--onlyvisible", "--name", name).strip())
+
+    def box_of(self, window):
+        """The window's box (left, top, right, bottom) on screen. xwininfo
+        gives the right place inside Wine's desktop; xdotool may not."""
+        out = subprocess.run(self.network.in_host(["xwininfo", "-id", window]), env=self.env,
+                             capture_output=True).stdout.decode()
+        values = {}
+        for line in out.splitlines():
+            key, _, value = line.strip().partition(":")
+            if key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                values[key] = int(value)
+        if len(values) < 4:
+            return None  # gone meanwhile
+        left, top = values["Absolute upper-left X"], values["Absolute upper-left Y"]
+        return left, top, left + values["Width"] - 1, top + values["Height"] - 1
 
     def screen(self, name):
         return Screen(os.path.join(self.shots, name), self.network, self.display)
 
-    def open_menu(self, closed_screen):
+    def drawn(self, box, name):
+        """Waits until what box shows stays the same over two screenshots a
+        moment apart; returns the last screenshot, or None."""
+        last = [self.screen(name)]
+
+        def settled():
+            time.sleep(0.15)
+            screen = self.screen(name)
+            same = screen.region(box) == last[0].region(box)
+            last[0] = screen
+            return screen if same else None
+        return wait_for(settled, timeout=10, interval=0)
+
+    def open_menu(self):
         """Right-clicks the icon until the menu shows; returns the screen and
-        the menu's box."""
+        the menu's box. The menu is the one new window of some height (the
+        icon's tooltip is new too, but one line high)."""
+        known = set(self.xdotool("search", "--onlyvisible", "--name", "").split())
+
+        def new_menu():
+            for window in set(self.xdotool("search", "--onlyvisible", "--name", "").split()) - known:
+                box = self.box_of(window)
+                if box and box[3] - box[1] > 40:
+                    return box
+            return None
+
         for _ in range(4):
             self.xdotool("mousemove", *map(str, ICON))
             time.sleep(0.2)
             self.xdotool("click", "3")
             # Off the menu, so that no item is highlighted.
             self.xdotool("mousemove", str(WIDTH // 2), str(HEIGHT // 2))
-            for _ in range(10):
-                time.sleep(0.15)
-                menu = self.screen("menu.png")
-                # The menu opens left of the icon, at the bottom right.
-                box = menu.changed_box(closed_screen, left=WIDTH // 2)
-                if box and len(menu.text_rows(box)) == 4:
-                    return menu, box
-        self.fail("no menu of four items appeared")
+            box = wait_for(new_menu, timeout=3)
+            if box:
+                menu = wait_for(lambda: self.with_rows(self.drawn(box, "menu.png"), box, 4))
+                self.assertIsNotNone(menu, "the menu is not drawn with four items")
+                return menu, box
+        self.fail("no menu appeared")
 
-    def press_ok(self, name, closed_screen):
-        """Clicks the OK button of the message box that shows with this title.
-        (A box without owner does not get the keyboard focus.)"""
-        self.assertTrue(self.window_named(name), "no window " + name)
-        box = wait_for(lambda: self.screen("box.png").changed_box(closed_screen, bottom=TASKBAR_TOP))
-        self.assertIsNotNone(box, "window %s is not drawn" % name)
+    @staticmethod
+    def with_rows(screen, box, count):
+        return screen if screen and len(screen.text_rows(box)) == count else None
+
+    def press_ok(self, name):
+        """Clicks the OK button, at the bottom middle, of the message box with
+        this title once it is drawn. (A box without owner does not always
+        get the keyboard focus.)"""
+        window = self.window_named(name)
+        self.assertTrue(window, "no window " + name)
+        box = self.box_of(window[0])
+        self.assertTrue(box and self.drawn(box, "box.png"), "window %s is not drawn" % name)
         self.xdotool("mousemove", str((box[0] + box[2]) // 2), str(box[3] - 23))
         time.sleep(0.2)
         self.xdotool("click", "1")
         self.assertTrue(self.window_gone(name), "window %s stays" % name)
 
-    def menu_item(self, index, closed_screen):
+    def dialog_ready(self, name):
+        """Waits until the dialog with this title has the keyboard focus and
+        is drawn, so that keys typed now reach it."""
+        window = self.window_named(name)
+        self.assertTrue(window, "no window " + name)
+        self.assertTrue(wait_for(lambda: self.xdotool("getwindowfocus").strip() in window),
+                        "window %s has no keyboard focus" % name)
+        box = self.box_of(window[0])
+        self.assertTrue(box and self.drawn(box, "dialog.png"), "window %s is not drawn" % name)
+
+    def menu_item(self, index):
         """Opens the tray menu and clicks its item at index (0 = "View log")."""
-        menu, box = self.open_menu(closed_screen)
+        menu, box = self.open_menu()
         rows = menu.text_rows(box)
         self.xdotool("mousemove", str(box[0] + (box[2] - box[0]) // 3), str(rows[index]))
         time.sleep(0.2)
@@ -190,7 +230,7 @@ class Tray(unittest.TestCase):
         self.workspace.store_adb_path(adb, self.network)
 
         program = self.workspace.copy(self.options.program, "velmora.exe")
-        self.process = subprocess.Popen(self.network.in_host(["wine", program]), env=self.env,
+        self.process = subprocess.Popen(self.network.in_host([self.options.wine, program]), env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
@@ -215,27 +255,30 @@ class Tray(unittest.TestCase):
 
         # Double click: the message box.
         self.xdotool("mousemove", *map(str, ICON), "click", "--repeat", "2", "--delay", "100", "1")
-        self.assertTrue(self.window_named("Сообщение от иконки"), "no double-click message")
+        # Off the icon, or its tooltip shows.
+        self.xdotool("mousemove", str(WIDTH // 2), str(HEIGHT // 4))
+        self.press_ok("Сообщение от иконки")
         self.screen("double-click.png")
-        self.press_ok("Сообщение от иконки", started)
 
-        # About.
-        self.menu_item(2, started)
+        # About names the project's version.
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
+        self.menu_item(2)
         self.assertTrue(self.window_named("^About$"), "no About box")
+        about = self.wine(probe, "about-text").stdout.decode().replace("\r", "")
+        self.assertEqual(about.split("\n")[0], "Velmora " + self.options.version)
+        self.press_ok("^About$")
         self.screen("about.png")
-        self.press_ok("^About$", started)
 
         # Set ADB Path opens at the default path: accepting at once stores it.
-        self.menu_item(1, started)
-        self.assertTrue(self.window_named("^Open$"), "no file dialog")
-        self.screen("dialog.png")
+        self.menu_item(1)
+        self.dialog_ready("^Open$")
         self.xdotool("key", "Return")
         self.assertTrue(wait_for(lambda: self.stored_adb_path() == DEFAULT_ADB), self.stored_adb_path())
 
         # Choosing another file stores it, and the next datagram uses it.
         other = self.workspace.install_adb(folder="Other SDK")
-        self.menu_item(1, started)
-        self.assertTrue(self.window_named("^Open$"), "no file dialog")
+        self.menu_item(1)
+        self.dialog_ready("^Open$")
         self.xdotool("type", "--delay", "20", other)
         self.xdotool("key", "Return")
         self.assertTrue(wait_for(lambda: self.stored_adb_path() == other), self.stored_adb_path())
@@ -248,29 +291,27 @@ class Tray(unittest.TestCase):
         self.assertEqual(self.workspace.adb_runs()[2]["args"], ["usb"])
 
         # Cancelling leaves the stored path as it was.
-        self.menu_item(1, started)
-        self.assertTrue(self.window_named("^Open$"), "no file dialog")
+        self.menu_item(1)
+        self.dialog_ready("^Open$")
         self.xdotool("key", "Escape")
         self.assertTrue(self.window_gone("^Open$"))
         self.assertEqual(self.stored_adb_path(), other)
 
         # View log opens the log in the viewer for text files.
-        self.menu_item(0, started)
+        self.menu_item(0)
         self.assertTrue(self.window_named("log.txt - Notepad"), "the log did not open")
         self.screen("view-log.png")
         # Notepad keeps the desktop up from here on, for the checks after Exit.
 
         # The taskbar loses the icon (as when Explorer restarts); its
         # "TaskbarCreated" broadcast brings the icon back.
-        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
         self.assertEqual(self.wine(probe, "delete", check=False).returncode, 0)
         self.assertTrue(wait_for(lambda: self.screen("icon-lost.png").icon_pixels() == 0), "icon not removed")
         self.assertEqual(self.wine(probe, "taskbar-created", check=False).returncode, 0)
         self.assertTrue(wait_for(lambda: self.screen("icon-back.png").icon_pixels() >= 10), "icon not re-added")
 
         # Exit removes the icon and ends the process with exit code 0.
-        with_notepad = self.screen("before-exit.png")
-        self.menu_item(3, with_notepad)
+        self.menu_item(3)
         self.assertEqual(self.process.wait(timeout=20), 0)
         self.assertEqual(self.screen("exited.png").icon_pixels(), 0, "the icon outlived the program")
 
