@@ -7,12 +7,17 @@
 - CPU time the idle program uses in a minute, native and under Wine;
 - peak resident memory of the native program with two listeners;
 - the size of velmora.exe and the DLLs it imports;
+
+Each Windows build given is measured where this machine can run it (the
+32-bit one is left out, and the table says so, where it cannot run 32-bit
+programs); the table names the build of each figure.
 - time from process start to the first listener being bound.
 
 Runs in private network namespaces, like the end-to-end tests (needs root).
 """
 
 import argparse
+import contextlib
 import ctypes
 import glob
 import os
@@ -68,15 +73,26 @@ def summary(values):
 
 
 class Workbench:
-    def __init__(self, options, windows):
-        self.options = options
-        self.windows = windows
-        build = options.windows_build if windows else options.linux_build
-        suffix = ".exe" if windows else ""
-        self.fake_adb = os.path.join(build, "tests", "fake_adb" + suffix)
-        self.workspace = harness.Workspace(argparse.Namespace(fake_adb=self.fake_adb, wine_prefix=options.wine_prefix),
-                                           windows)
+    """A workspace for one build: the native one, or a Windows one (a build
+    folder with its wine-run) when windows_build is given."""
+
+    def __init__(self, options, windows_build=None):
+        self.windows = windows_build is not None
+        self.build = os.path.abspath(windows_build or options.linux_build)
+        suffix = ".exe" if self.windows else ""
+        self.fake_adb = os.path.join(self.build, "tests", "fake_adb" + suffix)
+        self.wine = [os.path.join(self.build, "wine-run")] if self.windows else []
+        self.workspace = harness.Workspace(argparse.Namespace(
+            fake_adb=self.fake_adb, wine_prefix=os.path.join(self.build, "wineprefix-bench"),
+            wine=self.wine[0] if self.wine else None), self.windows)
         self.env = self.workspace.env
+
+    def path(self, *relative):
+        return os.path.join(self.build, *relative)
+
+    @property
+    def name(self):
+        return "Wine, %s" % windows_bits(self.path("src", "velmora.exe")) if self.windows else "native"
 
     def run_times(self):
         return [run["time"] for run in self.workspace.adb_runs()]
@@ -114,8 +130,7 @@ def measure_latency(bench, network, program_argv, runs):
 
 
 def measure_direct(bench, runs, prefix_argv):
-    launcher = os.path.join(bench.options.windows_build if bench.windows else bench.options.linux_build,
-                            "bench", "direct_launch" + (".exe" if bench.windows else ""))
+    launcher = bench.path("bench", "direct_launch" + (".exe" if bench.windows else ""))
     adb = bench.workspace.install_adb(folder="direct")
     before = len(bench.workspace.adb_runs())
     out = subprocess.run(prefix_argv + [launcher, adb, str(runs)], env=bench.env, check=True,
@@ -164,10 +179,27 @@ def start_to_listening(argv, namespace, env, repeats=10):
     return statistics.median(times)
 
 
+def pe_headers(exe):
+    # The 64-bit objdump reads both kinds of PE.
+    return subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], capture_output=True,
+                          check=True).stdout.decode()
+
+
 def imported_dlls(exe):
-    out = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, check=True).stdout.decode()
-    return sorted({line.split(":", 1)[1].strip() for line in out.splitlines() if "DLL Name" in line},
+    return sorted({line.split(":", 1)[1].strip() for line in pe_headers(exe).splitlines() if "DLL Name" in line},
                   key=str.lower)
+
+
+def windows_bits(exe):
+    return "64-bit" if "file format pei-x86-64" in pe_headers(exe) else "32-bit"
+
+
+def can_run(build):
+    """Whether this machine runs the build's programs; prints why not."""
+    check = subprocess.run([os.path.join(build, "wine-run"), "--check"], capture_output=True, text=True)
+    if check.returncode:
+        print(check.stdout.strip() or check.stderr.strip())
+    return check.returncode == 0
 
 
 def latency_rows(where, direct_name, through, direct):
@@ -183,18 +215,16 @@ def latency_rows(where, direct_name, through, direct):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--linux-build", required=True)
-    parser.add_argument("--windows-build", required=True)
+    parser.add_argument("--windows-build", action="append", default=[],
+                        help="a Windows build folder; may be given once per build")
     parser.add_argument("--runs", type=int, default=200)
     parser.add_argument("--idle-seconds", type=int, default=60)
     options = parser.parse_args()
-    options.wine_prefix = os.path.join(os.path.abspath(options.windows_build), "wineprefix-bench")
     velmora = os.path.join(options.linux_build, "src", "velmora")
-    velmora_exe = os.path.join(options.windows_build, "src", "velmora.exe")
-    driver_exe = os.path.join(options.windows_build, "tests", "listener_driver.exe")
     rows = []
 
     # Native: latency with two listeners, then the peak memory of that run.
-    native = Workbench(options, windows=False)
+    native = Workbench(options)
     with Network(adapters=2) as network:
         program = native.workspace.copy(velmora, "velmora")
         process, through = measure_latency(native, network, [program], options.runs)
@@ -209,60 +239,76 @@ def main():
 
     # Under Wine: the same with the listener driver (the program's listeners
     # and command handling without the tray), and CreateProcess directly.
-    wine = Workbench(options, windows=True)
-    with Network(adapters=1) as network:
-        subprocess.run(network.in_host(["wineboot", "--init"]), env=wine.env, capture_output=True)
-        driver = wine.workspace.copy(driver_exe, "listener_driver.exe")
-        process, through = measure_latency(wine, network, ["wine", driver], options.runs)
-        process.stdin.close()
-        process.wait(timeout=30)
-        direct = measure_direct(wine, options.runs, network.in_host(["wine"]))
-        harness.stop_wine(wine.workspace)
-    wine.workspace.remove()
-    rows += latency_rows("Wine", "CreateProcess", through, direct)
+    runnable = {build: can_run(build) for build in options.windows_build}
+    benches = [Workbench(options, build) for build in options.windows_build if runnable[build]]
+    for wine in benches:
+        with Network(adapters=1) as network:
+            subprocess.run(network.in_host(wine.wine + ["wineboot", "--init"]), env=wine.env, capture_output=True)
+            driver = wine.workspace.copy(wine.path("tests", "listener_driver.exe"), "listener_driver.exe")
+            process, through = measure_latency(wine, network, wine.wine + [driver], options.runs)
+            process.stdin.close()
+            process.wait(timeout=30)
+            direct = measure_direct(wine, options.runs, network.in_host(wine.wine))
+            harness.stop_wine(wine.workspace)
+        wine.workspace.remove()
+        rows += latency_rows(wine.name, "CreateProcess", through, direct)
 
-    # Idle: both programs side by side for a minute.
-    idle_native = Workbench(options, windows=False)
-    idle_wine = Workbench(options, windows=True)
-    with Network(adapters=2) as native_net, Network(adapters=2) as wine_net:
-        display = next(n for n in range(91, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
-        xvfb = subprocess.Popen(wine_net.in_host(["Xvfb", ":%d" % display, "-nolisten", "tcp"]),
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display))
-        idle_wine.env["DISPLAY"] = ":%d" % display
+    # Idle: the native program and each Windows one side by side for a minute.
+    idle_native = Workbench(options)
+    idle_wines = [Workbench(options, wine.build) for wine in benches]
+    with contextlib.ExitStack() as stack:
+        native_net = stack.enter_context(Network(adapters=2))
         program = idle_native.workspace.copy(velmora, "velmora")
-        exe = idle_wine.workspace.copy(velmora_exe, "velmora.exe")
-        # Warm start: the Wine server of this prefix is already running.
-        subprocess.run(wine_net.in_host(["wineserver", "-p"]), env=idle_wine.env, check=True)
-        ready_wine = start_to_listening(["wine", exe], wine_net.host, idle_wine.env)
-        a = subprocess.Popen(native_net.in_host([program]), env=idle_native.env, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        b = subprocess.Popen(wine_net.in_host(["wine", exe]), env=idle_wine.env, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
-        wait_for(lambda: native_net.bound_sockets() == 2 and wine_net.bound_sockets() == 2, timeout=60)
+        idle = [(idle_native, subprocess.Popen(native_net.in_host([program]), env=idle_native.env,
+                                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                               stderr=subprocess.DEVNULL), native_net)]
+        xvfbs, ready_wine = [], []
+        for bench in idle_wines:
+            net = stack.enter_context(Network(adapters=2))
+            display = next(n for n in range(91, 200) if not os.path.exists("/tmp/.X%d-lock" % n))
+            xvfbs.append(subprocess.Popen(net.in_host(["Xvfb", ":%d" % display, "-nolisten", "tcp"]),
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+            wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display))
+            bench.env["DISPLAY"] = ":%d" % display
+            exe = bench.workspace.copy(bench.path("src", "velmora.exe"), "velmora.exe")
+            # Warm start: the Wine server of this prefix is already running.
+            subprocess.run(net.in_host(["wineserver", "-p"]), env=bench.env, check=True)
+            ready_wine.append(start_to_listening(bench.wine + [exe], net.host, bench.env))
+            idle.append((bench, subprocess.Popen(net.in_host(bench.wine + [exe]), env=bench.env,
+                                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), net))
+        wait_for(lambda: all(net.bound_sockets() == 2 for _, _, net in idle), timeout=60)
         time.sleep(2)
-        start_a, start_b = task_cpu(a.pid), task_cpu(b.pid)
+        starts = [task_cpu(process.pid) for _, process, _ in idle]
         time.sleep(options.idle_seconds)
-        end_a, end_b = task_cpu(a.pid), task_cpu(b.pid)
-        a.send_signal(signal.SIGTERM)
-        a.wait(timeout=10)
-        harness.stop_wine(idle_wine.workspace)
-        b.wait(timeout=10)
-        xvfb.send_signal(signal.SIGTERM)
-        xvfb.wait(timeout=10)
-    idle_native.workspace.remove()
-    idle_wine.workspace.remove()
+        ends = [task_cpu(process.pid) for _, process, _ in idle]
+        for bench, process, _ in idle:
+            if bench.windows:
+                harness.stop_wine(bench.workspace)
+            else:
+                process.send_signal(signal.SIGTERM)
+            process.wait(timeout=10)
+        for xvfb in xvfbs:
+            xvfb.send_signal(signal.SIGTERM)
+            xvfb.wait(timeout=10)
     tick_ms = 1000 / os.sysconf("SC_CLK_TCK")
-    for name, start, end in (("native", start_a, end_a), ("Wine", start_b, end_b)):
-        rows.append(("Idle CPU time in %d s, %s (OS accounting ms / scheduler ms)" % (options.idle_seconds, name),
+    for (bench, _, _), start, end in zip(idle, starts, ends):
+        bench.workspace.remove()
+        rows.append(("Idle CPU time in %d s, %s (OS accounting ms / scheduler ms)" % (options.idle_seconds, bench.name),
                      "%.0f / %.3f" % ((end[0] - start[0]) * tick_ms, (end[1] - start[1]) / 1e6)))
 
     rows.append(("Peak resident memory, native, two listeners (KiB)", "%d" % peak))
-    rows.append(("velmora.exe size (KiB)", "%.1f" % (os.path.getsize(velmora_exe) / 1024)))
-    rows.append(("velmora.exe imports", ", ".join(imported_dlls(velmora_exe))))
+    for build in options.windows_build:
+        exe = os.path.join(build, "src", "velmora.exe")
+        bits = windows_bits(exe)
+        rows.append(("velmora.exe size, %s (KiB)" % bits, "%.1f" % (os.path.getsize(exe) / 1024)))
+        rows.append(("velmora.exe imports, %s" % bits, ", ".join(imported_dlls(exe))))
     rows.append(("Process start to first listener bound, native (median of 10, ms)", "%.1f" % ready_native))
-    rows.append(("Process start to first listener bound, Wine, warm server (median of 10, ms)",
-                 "%.1f" % ready_wine))
+    for bench, ready in zip(idle_wines, ready_wine):
+        rows.append(("Process start to first listener bound, %s, warm server (median of 10, ms)" % bench.name,
+                     "%.1f" % ready))
+    for build in (build for build in options.windows_build if not runnable[build]):
+        rows.append(("Not run on this machine (built and measured on disk only)",
+                     windows_bits(os.path.join(build, "src", "velmora.exe"))))
 
     width = max(len(name) for name, _ in rows)
     print("| %s | value |" % "figure".ljust(width))
