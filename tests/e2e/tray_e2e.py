@@ -155,17 +155,20 @@ class Tray(unittest.TestCase):
             return screen if same else None
         return wait_for(settled, timeout=10, interval=0)
 
+    def visible_windows(self):
+        return set(self.xdotool("search", "--onlyvisible", "--name", "").split())
+
     def open_menu(self):
-        """Right-clicks the icon until the menu shows; returns the screen and
-        the menu's box. The menu is the one new window of some height (the
-        icon's tooltip is new too, but one line high)."""
-        known = set(self.xdotool("search", "--onlyvisible", "--name", "").split())
+        """Right-clicks the icon until the menu shows; returns the screen, the
+        menu's box and its window. The menu is the one new window of some
+        height (the icon's tooltip is new too, but one line high)."""
+        known = self.visible_windows()
 
         def new_menu():
-            for window in set(self.xdotool("search", "--onlyvisible", "--name", "").split()) - known:
+            for window in self.visible_windows() - known:
                 box = self.box_of(window)
                 if box and box[3] - box[1] > 40:
-                    return box
+                    return box, window
             return None
 
         for _ in range(4):
@@ -174,11 +177,12 @@ class Tray(unittest.TestCase):
             self.xdotool("click", "3")
             # Off the menu, so that no item is highlighted.
             self.xdotool("mousemove", str(WIDTH // 2), str(HEIGHT // 2))
-            box = wait_for(new_menu, timeout=3)
-            if box:
+            found = wait_for(new_menu, timeout=3)
+            if found:
+                box, window = found
                 menu = wait_for(lambda: self.with_rows(self.drawn(box, "menu.png"), box, 4))
                 self.assertIsNotNone(menu, "the menu is not drawn with four items")
-                return menu, box
+                return menu, box, window
         self.fail("no menu appeared")
 
     @staticmethod
@@ -210,11 +214,12 @@ class Tray(unittest.TestCase):
 
     def menu_item(self, index):
         """Opens the tray menu and clicks its item at index (0 = "View log")."""
-        menu, box = self.open_menu()
+        menu, box, window = self.open_menu()
         rows = menu.text_rows(box)
         self.xdotool("mousemove", str(box[0] + (box[2] - box[0]) // 3), str(rows[index]))
         time.sleep(0.2)
         self.xdotool("click", "1")
+        self.assertTrue(wait_for(lambda: window not in self.visible_windows()), "the menu stays")
 
     def test_tray_program(self):
         # A Windows desktop as a user has it: the virtual desktop with its
