@@ -1,4 +1,5 @@
 #include "intake/command_datagram.h"
+#include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,58 @@ TEST(UsableAdapterAddress, NeedsARealDottedQuad)
         EXPECT_TRUE(isUsableAdapterAddress(address)) << address;
     for (const char* address : {"0.0.0.0", "", "1.2.3.", "1.2.3"})
         EXPECT_FALSE(isUsableAdapterAddress(address)) << address;
+}
+
+// Adapters as "name#index=address".
+std::vector<Adapter> adapters(std::initializer_list<const char*> texts)
+{
+    std::vector<Adapter> list;
+    for (std::string_view text : texts) {
+        const auto hash = text.find('#'), equals = text.find('=');
+        list.push_back({std::string(text.substr(0, hash)), std::string(text.substr(equals + 1)),
+                        static_cast<unsigned>(std::stoul(std::string(text.substr(hash + 1, equals - hash - 1))))});
+    }
+    return list;
+}
+
+TEST(PlanListenerChanges, KeepsWhatMatchesClosesWhatChangedOpensWhatIsNew)
+{
+    struct Case {
+        const char* what;
+        std::vector<Adapter> listening, now;
+        std::vector<std::size_t> close;
+        std::vector<Adapter> open;
+    };
+    const Case cases[] = {
+        {"start-up", {}, adapters({"eth0#2=10.0.0.5", "wlan0#3=0.0.0.0", "eth1#4=198.18.0.1"}), {},
+         adapters({"eth0#2=10.0.0.5", "eth1#4=198.18.0.1"})},
+        {"nothing changed", adapters({"eth0#2=10.0.0.5"}), adapters({"eth0#2=10.0.0.5"}), {}, {}},
+        {"new adapter", adapters({"eth0#2=10.0.0.5"}), adapters({"eth0#2=10.0.0.5", "vpn#9=172.16.0.2"}), {},
+         adapters({"vpn#9=172.16.0.2"})},
+        {"Wi-Fi got its address", adapters({"eth0#2=10.0.0.5"}),
+         adapters({"eth0#2=10.0.0.5", "wlan0#3=192.168.1.20"}), {}, adapters({"wlan0#3=192.168.1.20"})},
+        {"new address", adapters({"eth0#2=10.0.0.5", "eth1#4=198.18.0.1"}),
+         adapters({"eth0#2=10.0.0.7", "eth1#4=198.18.0.1"}), {0}, adapters({"eth0#2=10.0.0.7"})},
+        {"address lost", adapters({"eth0#2=10.0.0.5"}), adapters({"eth0#2=0.0.0.0"}), {0}, {}},
+        {"adapter gone", adapters({"eth0#2=10.0.0.5", "eth1#4=198.18.0.1", "eth2#5=198.18.1.1"}),
+         adapters({"eth0#2=10.0.0.5", "eth2#5=198.18.1.1"}), {1}, {}},
+        {"adapter made anew", adapters({"veth0#7=198.18.0.1"}), adapters({"veth0#8=198.18.0.1"}), {0},
+         adapters({"veth0#8=198.18.0.1"})},
+        {"address moved", adapters({"eth0#2=10.0.0.5"}), adapters({"eth0#2=0.0.0.0", "eth1#4=10.0.0.5"}), {0},
+         adapters({"eth1#4=10.0.0.5"})},
+        {"listed twice", {}, adapters({"eth0#2=10.0.0.5", "eth0#2=10.0.0.5"}), {}, adapters({"eth0#2=10.0.0.5"})},
+        {"no network", adapters({"eth0#2=10.0.0.5", "eth1#4=198.18.0.1"}), {}, {0, 1}, {}},
+    };
+    for (const Case& c : cases) {
+        const ListenerChanges changes = planListenerChanges(c.listening, c.now);
+        EXPECT_EQ(changes.close, c.close) << c.what;
+        ASSERT_EQ(changes.open.size(), c.open.size()) << c.what;
+        for (std::size_t i = 0; i < c.open.size(); ++i) {
+            EXPECT_EQ(changes.open[i].name, c.open[i].name) << c.what;
+            EXPECT_EQ(changes.open[i].address, c.open[i].address) << c.what;
+            EXPECT_EQ(changes.open[i].index, c.open[i].index) << c.what;
+        }
+    }
 }
 
 TEST(PrintSetupError, NamesStepCodeAndAddressWithoutLineEnd)

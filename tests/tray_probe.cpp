@@ -2,6 +2,7 @@
 //   tray_probe delete            removes the entry (as a crashed taskbar loses it)
 //   tray_probe taskbar-created   broadcasts "TaskbarCreated" (as a new taskbar does)
 //   tray_probe about-text        prints the text of the open "About" box
+//   tray_probe resume            tells Velmora's window the machine woke from sleep
 #include <windows.h>
 #include <shellapi.h>
 
@@ -33,6 +34,10 @@ int main(int argc, char** argv)
         std::printf("%s\n", text);
         return 0;
     }
-    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created | about-text\n");
+    if (argc == 2 && std::strcmp(argv[1], "resume") == 0) {
+        const HWND window = FindWindowW(L"WSCLAS", nullptr);
+        return window && SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0) ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created | about-text | resume\n");
     return 2;
 }

@@ -1,8 +1,9 @@
 #include "multicast_listeners.h"
 
 #include "command_processor.h"
+#include "listener_sockets.h"
+#include "services/event_log.h"
 
-#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <system_error>
@@ -14,15 +15,85 @@ namespace {
 
 std::mutex* commandLock = nullptr;
 
-// Bumped by every closeListeners: a thread ends once its generation is closed.
-// (After a Linux shutdown() a receive returns 0 bytes, like an empty datagram.)
-std::atomic<unsigned> closedGenerations{0};
+bool sameListener(const Adapter& a, const Adapter& b)
+{
+    return a.name == b.name && a.index == b.index && a.address == b.address;
+}
+
+// The body of a receiver thread: receive, decode and handle until the socket
+// is woken. Its share of the socket goes with it.
+void receiverLoop(SharedListenerSocket socket)
+{
+    char buffer[RECEIVE_LIMIT + 1];
+    for (;;) {
+        std::size_t count = 0;
+        std::string sender;
+        const Received result = receiveDatagram(*socket, buffer, RECEIVE_LIMIT, count, sender);
+        if (result == Received::Closed)
+            break;
+        if (result == Received::Again)
+            continue;
+        buffer[count] = '\0';
+        const std::lock_guard<std::mutex> hold(*commandLock);
+        handleCommand(decodeCommandDatagram(buffer, count, sender));
+    }
+}
+
+// Opens a listener on the adapter and starts its receiver; false when the
+// socket cannot be set up (printed already).
+bool openListener(const Adapter& adapter)
+{
+    SharedListenerSocket socket = openListenerSocket(adapter);
+    if (!socket)
+        return false;
+    listenerTable.push_back({adapter, socket});
+    try {
+        std::thread(receiverLoop, std::move(socket)).detach();
+    } catch (const std::system_error&) {
+        // Kept in the table without a thread, and closed with the others.
+    }
+    return true;
+}
+
+void closeListener(Listener& listener)
+{
+    wakeListenerSocket(*listener.socket, listener.adapter);
+    listener.socket.reset();
+}
 
 }  // namespace
 
 bool isUsableAdapterAddress(std::string_view address)
 {
     return address.size() >= 7 && address != "0.0.0.0";
+}
+
+ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now)
+{
+    ListenerChanges changes;
+    const auto isThereNow = [&](const Adapter& listener) {
+        for (const Adapter& adapter : now) {
+            if (sameListener(adapter, listener) && isUsableAdapterAddress(adapter.address))
+                return true;
+        }
+        return false;
+    };
+    for (std::size_t i = 0; i < listening.size(); ++i) {
+        if (!isThereNow(listening[i]))
+            changes.close.push_back(i);
+    }
+    for (const Adapter& adapter : now) {
+        if (!isUsableAdapterAddress(adapter.address))
+            continue;
+        bool covered = false;
+        for (const Adapter& listener : listening)
+            covered = covered || sameListener(adapter, listener);
+        for (const Adapter& planned : changes.open)
+            covered = covered || sameListener(adapter, planned);
+        if (!covered)
+            changes.open.push_back(adapter);
+    }
+    return changes;
 }
 
 void printSetupError(const char* what, int code, const std::string& address)
@@ -42,54 +113,43 @@ bool destroyCommandLock()
     return commandLock && commandLock->try_lock();
 }
 
-void receiverLoop(SocketHandle socket, unsigned generation)
-{
-    char buffer[RECEIVE_LIMIT + 1];
-    for (;;) {
-        std::size_t count = 0;
-        std::string sender;
-        const Received result = receiveDatagram(socket, buffer, RECEIVE_LIMIT, count, sender);
-        if (result == Received::Closed || closedGenerations.load() != generation)
-            break;
-        if (result == Received::Again)
-            continue;
-        buffer[count] = '\0';
-        const std::lock_guard<std::mutex> hold(*commandLock);
-        handleCommand(decodeCommandDatagram(buffer, count, sender));
-    }
-    releaseListenerSocket(socket);
-}
-
 void openListeners()
 {
-    const unsigned generation = closedGenerations.load();
     for (const Adapter& adapter : listAdapters()) {
-        if (!isUsableAdapterAddress(adapter.address))
-            continue;
-        const SocketHandle socket = openListenerSocket(adapter);
-        if (socket == INVALID_SOCKET_HANDLE)
-            continue;
-        listenerTable.push_back({socket, adapter, false});
-        try {
-            std::thread(receiverLoop, socket, generation).detach();
-            listenerTable.back().threadStarted = true;
-        } catch (const std::system_error&) {
-            // Kept in the table without a thread, and closed with the others.
-        }
+        if (isUsableAdapterAddress(adapter.address))
+            openListener(adapter);
+    }
+}
+
+void followAdapters()
+{
+    std::vector<Adapter> listening;
+    for (const Listener& listener : listenerTable)
+        listening.push_back(listener.adapter);
+    const ListenerChanges changes = planListenerChanges(listening, listAdapters());
+
+    // Closed first: an address that moved to another adapter is then free.
+    for (std::size_t i : changes.close) {
+        closeListener(listenerTable[i]);
+        writeLog({"Stopped listening on ", listenerTable[i].adapter.address});
+    }
+    ListenerTable kept;
+    for (Listener& listener : listenerTable) {
+        if (listener.socket)
+            kept.push_back(std::move(listener));
+    }
+    listenerTable = std::move(kept);
+
+    for (const Adapter& adapter : changes.open) {
+        if (openListener(adapter))
+            writeLog({"Listening on ", adapter.address});
     }
 }
 
 void closeListeners()
 {
-    ++closedGenerations;
-    for (Listener& listener : listenerTable) {
-        if (listener.socket == INVALID_SOCKET_HANDLE)
-            continue;
-        stopListenerSocket(listener.socket, listener.adapter);
-        if (!listener.threadStarted)
-            releaseListenerSocket(listener.socket);
-        listener.socket = INVALID_SOCKET_HANDLE;
-    }
+    for (Listener& listener : listenerTable)
+        closeListener(listener);
     listenerTable.clear();
 }
 

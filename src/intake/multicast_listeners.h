@@ -1,11 +1,13 @@
 // Listening for command datagrams on every IPv4 adapter at once: one UDP
 // socket and one receiver thread per usable adapter, joined to the command
 // group on that adapter. Datagrams are decoded and handled one at a time under
-// the command lock.
+// the command lock. The listeners follow the network: when adapters or their
+// addresses change, the main thread brings them in line again.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +17,9 @@ constexpr std::uint16_t COMMAND_PORT = 2904;
 constexpr std::size_t RECEIVE_LIMIT = 45;  // bytes taken of a datagram
 constexpr int MULTICAST_TTL = 16;
 
-// A socket on Windows, a file descriptor elsewhere.
-using SocketHandle = std::uintptr_t;
-extern const SocketHandle INVALID_SOCKET_HANDLE;
+// How long the network must stay quiet after a change before the listeners
+// are brought in line: an adapter coming up brings a burst of changes.
+constexpr int NETWORK_SETTLE_MS = 200;
 
 struct Adapter {
     std::string name;     // the OS's name for the interface
@@ -25,22 +27,33 @@ struct Adapter {
     unsigned index = 0;   // the OS's interface number
 };
 
+// One adapter's socket and what wakes its receiver (listener_sockets.h). The
+// socket is closed when the last of the table and the receiver thread lets go
+// of it, so neither side can close it under the other.
+struct ListenerSocket;
+using SharedListenerSocket = std::shared_ptr<ListenerSocket>;
+
 struct Listener {
-    SocketHandle socket;
     Adapter adapter;
-    bool threadStarted;
+    SharedListenerSocket socket;
 };
 
-// In the order the listeners were set up. Written by the main thread only;
-// receiver threads get their socket when they start and never read it.
+// In the order the listeners were set up. Written by the main thread only.
 using ListenerTable = std::vector<Listener>;
 extern ListenerTable listenerTable;
 
 // An address that can carry a listener: a real dotted quad, not "0.0.0.0".
 bool isUsableAdapterAddress(std::string_view address);
 
-// Prints "<what> (<code>) on <address>", without a line end.
-void printSetupError(const char* what, int code, const std::string& address);
+// What it takes to bring listeners on `listening` in line with the adapters
+// there are `now`: a listener stays while an adapter of the same name, number
+// and address is there; every other one closes, and every usable adapter
+// without a listener gets one, in the order listed.
+struct ListenerChanges {
+    std::vector<std::size_t> close;  // positions in `listening`
+    std::vector<Adapter> open;
+};
+ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now);
 
 // The command lock is created before the first listener and retired after
 // the last is closed. Retiring takes it for good when no command is being
@@ -55,9 +68,11 @@ bool destroyCommandLock();
 // standard output and skipped.
 void openListeners();
 
-// The body of a receiver thread: receive, decode and handle until its
-// listeners are closed.
-void receiverLoop(SocketHandle socket, unsigned generation);
+// Brings the listeners in line with the adapters there are now, as a change
+// of the network asks: "Stopped listening on ADDRESS" for each one closed,
+// "Listening on ADDRESS" for each one opened. Listeners that still match are
+// not touched. Never waits for a command being handled.
+void followAdapters();
 
 // Leaves the groups and stops every receiver; empties the table.
 void closeListeners();
@@ -67,22 +82,7 @@ void closeListeners();
 // running, as destroyCommandLock says.
 bool stopListening();
 
-// Provided by the per-OS part.
-
-// Windows Sockets 2.2 where there is such a library; false after printing why.
+// Windows Sockets 2.2 where there is such a library; false after printing
+// why. Provided by the per-OS part.
 bool startSocketLibrary();
 void stopSocketLibrary();
-
-std::vector<Adapter> listAdapters();  // prints why when the list cannot be had
-SocketHandle openListenerSocket(const Adapter& adapter);  // prints the failing step
-
-enum class Received { Datagram, Again, Closed };
-// Receives one datagram, cut to capacity bytes, and its sender's address.
-Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity, std::size_t& count,
-                         std::string& sender);
-// Leaves the group and makes a pending receive return. Windows closes the
-// socket here, the documented way to cancel a blocking receive; elsewhere it
-// stays open until releaseListenerSocket.
-void stopListenerSocket(SocketHandle socket, const Adapter& adapter);
-// Frees what stopListenerSocket left; called once, by whoever uses it last.
-void releaseListenerSocket(SocketHandle socket);

@@ -1,12 +1,18 @@
 #include "event_log.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace {
 
 constexpr std::string_view LOG_FILE_NAME = "log.txt";
 
 LogSink logSink = nullptr;
+
+// Receivers write under the command lock, the main thread (listeners that
+// come and go) without it: this keeps their lines whole and apart. Held for
+// one line only, so nobody waits here for a running tool.
+std::mutex logLock;
 
 }  // namespace
 
@@ -42,6 +48,7 @@ void resetLog()
     const std::string path = logFilePath();
     if (path.empty())
         return;
+    const std::lock_guard<std::mutex> hold(logLock);
     if (std::FILE* file = std::fopen(path.c_str(), "w"))
         std::fclose(file);
 }
@@ -56,6 +63,7 @@ void writeLog(std::initializer_list<std::string_view> pieces)
     std::string message;
     for (std::string_view piece : pieces)
         message.append(piece);
+    const std::lock_guard<std::mutex> hold(logLock);
     if (logSink) {
         logSink(message);
         return;

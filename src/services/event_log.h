@@ -1,7 +1,7 @@
 // The event log: "log.txt" beside the executable, emptied at start-up and
 // appended one line per event. The file is opened and closed for every line,
-// so it can be read at any time. Nothing here takes a lock: the callers
-// serialise their writes.
+// so it can be read at any time. Lines written from several threads at once
+// stay whole and apart.
 #pragma once
 
 #include <cstddef>

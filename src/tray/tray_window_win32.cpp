@@ -1,11 +1,16 @@
 #include "tray_window.h"
 
+#include "intake/multicast_listeners.h"
 #include "resource_ids.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <commdlg.h>
+#include <iphlpapi.h>
+#include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
 #include <shellapi.h>
 
 #include <cstdio>
@@ -17,12 +22,36 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 namespace {
 
 constexpr UINT WM_TRAY_CALLBACK = WM_USER + 2;
+constexpr UINT WM_NETWORK_CHANGED = WM_USER + 3;
+constexpr UINT_PTR NETWORK_SETTLED_TIMER = 1;
 constexpr UINT TRAY_ENTRY_ID = 1;
 constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
 
 HINSTANCE appInstance = nullptr;
 NOTIFYICONDATAW trayEntry{};
 UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
+HWND trayWindow = nullptr;
+HANDLE addressNotification = nullptr;
+HANDLE interfaceNotification = nullptr;
+
+// IP Helper calls these on a thread of its own: they only tell the window,
+// whose thread owns the listeners.
+void CALLBACK onAddressChange(void*, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
+{
+    PostMessageW(trayWindow, WM_NETWORK_CHANGED, 0, 0);
+}
+
+void CALLBACK onInterfaceChange(void*, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
+{
+    PostMessageW(trayWindow, WM_NETWORK_CHANGED, 0, 0);
+}
+
+// Every change (re)starts the timer, so a burst of them is followed by one
+// look at the adapters, once the network has been quiet for a moment.
+void networkChanged(HWND window)
+{
+    SetTimer(window, NETWORK_SETTLED_TIMER, NETWORK_SETTLE_MS, nullptr);
+}
 
 void showPopupMenu(HWND window)
 {
@@ -114,6 +143,9 @@ bool createTray(void* instance)
     const HWND window =
         CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    trayWindow = window;
+    NotifyUnicastIpAddressChange(AF_INET, onAddressChange, nullptr, FALSE, &addressNotification);
+    NotifyIpInterfaceChange(AF_INET, onInterfaceChange, nullptr, FALSE, &interfaceNotification);
 
     trayEntry.cbSize = NOTIFYICONDATAW_V1_SIZE;
     trayEntry.hWnd = window;
@@ -132,6 +164,11 @@ bool createTray(void* instance)
 
 void removeTray()
 {
+    for (HANDLE* notification : {&addressNotification, &interfaceNotification}) {
+        if (*notification)
+            CancelMibChangeNotify2(*notification);
+        *notification = nullptr;
+    }
     Shell_NotifyIconW(NIM_DELETE, &trayEntry);
     if (trayEntry.hIcon)
         DestroyIcon(trayEntry.hIcon);
@@ -158,6 +195,21 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         onMenuCommand(window, LOWORD(wParam));
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_NETWORK_CHANGED:
+        networkChanged(window);
+        return 0;
+    case WM_POWERBROADCAST:
+        // Back from sleep: the network may be another one now.
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            networkChanged(window);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == NETWORK_SETTLED_TIMER) {
+            KillTimer(window, NETWORK_SETTLED_TIMER);
+            followAdapters();
+            return 0;
+        }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_TRAY_CALLBACK:
         if (lParam == WM_LBUTTONDBLCLK)

@@ -50,17 +50,23 @@ def datagram(command, port=""):
 class Network:
     """A host namespace with `adapters` veth links to a device namespace.
 
-    Adapter i has 198.18.i.1/24 on the host and 198.18.i.2/24 on the device.
+    Adapter i has 198.18.i.1/24 on the host and 198.18.i.2/24 on the device;
+    adapters can be added, readdressed and removed while a test runs.
     """
 
     def __init__(self, adapters=2):
         self.tag = "vm%d%d" % (os.getpid() % 100000, next(_counter))
         self.host = self.tag + "h"
         self.device = self.tag + "d"
-        self.adapters = adapters
+        self.adapters = 0
+        self.initial_adapters = adapters
+        self.host_addresses = {}
+
+    def host_link(self, i):
+        return "%sh%d" % (self.tag, i)
 
     def host_address(self, i):
-        return "198.18.%d.1" % i
+        return self.host_addresses.get(i, "198.18.%d.1" % i)
 
     def device_address(self, i):
         return "198.18.%d.2" % i
@@ -70,19 +76,37 @@ class Network:
             for namespace in (self.host, self.device):
                 _ip("netns", "add", namespace)
                 _ip("-n", namespace, "link", "set", "lo", "up")
-            for i in range(self.adapters):
-                h, d = "%sh%d" % (self.tag, i), "%sd%d" % (self.tag, i)
-                _ip("link", "add", h, "type", "veth", "peer", "name", d)
-                _ip("link", "set", h, "netns", self.host)
-                _ip("link", "set", d, "netns", self.device)
-                _ip("-n", self.host, "addr", "add", self.host_address(i) + "/24", "dev", h)
-                _ip("-n", self.device, "addr", "add", self.device_address(i) + "/24", "dev", d)
-                _ip("-n", self.host, "link", "set", h, "up")
-                _ip("-n", self.device, "link", "set", d, "up")
+            for _ in range(self.initial_adapters):
+                self.add_adapter()
         except BaseException:
             self.__exit__(None, None, None)
             raise
         return self
+
+    def add_adapter(self):
+        """Links one more veth pair, addressed and up; returns its number."""
+        i = self.adapters
+        h, d = self.host_link(i), "%sd%d" % (self.tag, i)
+        _ip("link", "add", h, "type", "veth", "peer", "name", d)
+        _ip("link", "set", h, "netns", self.host)
+        _ip("link", "set", d, "netns", self.device)
+        _ip("-n", self.host, "addr", "add", self.host_address(i) + "/24", "dev", h)
+        _ip("-n", self.device, "addr", "add", self.device_address(i) + "/24", "dev", d)
+        _ip("-n", self.host, "link", "set", h, "up")
+        _ip("-n", self.device, "link", "set", d, "up")
+        self.adapters += 1
+        return i
+
+    def readdress_host(self, i, address):
+        """Gives host adapter i another address in its /24, as a new DHCP
+        lease does. (Its other addresses in that /24 go with the old one.)"""
+        _ip("-n", self.host, "addr", "del", self.host_address(i) + "/24", "dev", self.host_link(i))
+        _ip("-n", self.host, "addr", "add", address + "/24", "dev", self.host_link(i))
+        self.host_addresses[i] = address
+
+    def remove_adapter(self, i):
+        """Deletes the veth pair of adapter i (both ends go)."""
+        _ip("-n", self.host, "link", "del", self.host_link(i))
 
     def __exit__(self, *exc):
         # Removing a namespace removes its ends of the veth pairs.
@@ -137,7 +161,7 @@ class PortBlocker:
             "import socket,sys\ns=socket.socket(socket.AF_INET,socket.SOCK_DGRAM)\n"
             "s.setsockopt(socket.SOL_SOCKET,socket.SO_BINDTODEVICE,sys.argv[1].encode())\n"
             "s.bind(('0.0.0.0',%d))\nprint('bound',flush=True)\nsys.stdin.read()" % PORT,
-            "%sh%d" % (network.tag, adapter)]), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            network.host_link(adapter)]), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
 
     def __enter__(self):
         if self.process.stdout.readline().strip() != b"bound":

@@ -2,6 +2,7 @@
 the stand-in adb, the terminal's menu commands, and quitting by signal."""
 
 import os
+import random
 import signal
 import subprocess
 import time
@@ -102,6 +103,80 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(self.workspace.adb_runs()[0]["executable"], adb)
         self.assertEqual(self.workspace.log_lines()[1:4],
                          ["Received command", "Using default ADB path", "Path to ADB: adb"])
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+
+    def resources(self):
+        """The program's open descriptors and threads."""
+        pid = self.process.pid
+        return len(os.listdir("/proc/%d/fd" % pid)), len(os.listdir("/proc/%d/task" % pid))
+
+    def listening_lines(self):
+        return [line for line in self.workspace.log_lines() if "istening on" in line]
+
+    def test_listeners_follow_the_network(self):
+        network, scale = self.network, self.options.time_scale
+        adb = self.workspace.install_adb()
+        self.store_adb_path(adb)
+        # A second address with a label on the same adapter: still one listener.
+        subprocess.run(network.in_host(["ip", "addr", "add", "198.18.0.9/24", "dev", network.host_link(0),
+                                        "label", network.host_link(0) + ":1"]), check=True)
+        self.start()
+        self.assertEqual(self.workspace.log_lines(), ["Starting"])
+
+        # An adapter comes up: a start through it is handled within 2 s.
+        appeared = time.monotonic()
+        network.add_adapter()
+        self.assertTrue(wait_for(lambda: self.listening_lines() == ["Listening on 198.18.1.1"], timeout=2 * scale),
+                        self.workspace.log_lines())
+        network.send(datagram("start", "5555"), via=1)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2, timeout=2 * scale))
+        self.assertLess(time.monotonic() - appeared, 2 * scale)
+        self.assertEqual(self.workspace.adb_runs()[1]["args"], ["connect", "198.18.1.2:5555"])
+
+        # The first adapter gets a new address; sent to it, a stop is handled.
+        network.readdress_host(0, "198.18.0.11")
+        expected = ["Listening on 198.18.1.1", "Stopped listening on 198.18.0.1", "Listening on 198.18.0.11"]
+        self.assertTrue(wait_for(lambda: self.listening_lines() == expected), self.workspace.log_lines())
+        network.send(datagram("stop"), via=0, to="198.18.0.11")
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3))
+
+        # The second adapter goes: only its listener closes.
+        network.remove_adapter(1)
+        expected.append("Stopped listening on 198.18.1.1")
+        self.assertTrue(wait_for(lambda: self.listening_lines() == expected), self.workspace.log_lines())
+        self.assertTrue(wait_for(lambda: network.bound_sockets() == 1))
+        network.send(datagram("stop"), via=0)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 4))
+
+        # An address that flaps, now and then long enough to be followed,
+        # leaves no descriptor or thread behind.
+        before = self.resources()
+        link = network.host_link(0)
+        for i in range(200):
+            subprocess.run(network.in_host(["ip", "addr", "del", "198.18.0.11/24", "dev", link]), check=True)
+            time.sleep(0.3 if i % 10 == 0 else random.uniform(0, 0.03))
+            subprocess.run(network.in_host(["ip", "addr", "add", "198.18.0.11/24", "dev", link]), check=True)
+            time.sleep(0.3 if i % 10 == 5 else random.uniform(0, 0.03))
+        self.assertTrue(wait_for(lambda: self.resources() == before and network.bound_sockets() == 1,
+                                 timeout=5 * scale), (self.resources(), before))
+        self.assertGreater(self.listening_lines().count("Stopped listening on 198.18.0.11"), 10)
+        self.assertEqual(self.listening_lines()[-1], "Listening on 198.18.0.11")
+        network.send(datagram("stop"), via=0)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 5))
+
+        self.assertNotIn("error", self.output())
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+
+    def test_network_change_while_adb_runs_is_followed_at_once(self):
+        self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))
+        self.start()
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "adb never started")
+        # The command lock is held for 4 s; the new listener does not wait.
+        self.network.add_adapter()
+        self.assertTrue(wait_for(lambda: "Listening on 198.18.1.1" in self.workspace.log_lines(),
+                                 timeout=1.5 * self.options.time_scale), self.workspace.log_lines())
+        self.assertFalse(self.workspace.adb_runs()[0]["done"], "adb ended first")
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
 

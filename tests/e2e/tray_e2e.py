@@ -221,6 +221,32 @@ class Tray(unittest.TestCase):
         self.xdotool("click", "1")
         self.assertTrue(wait_for(lambda: window not in self.visible_windows()), "the menu stays")
 
+    def test_listeners_follow_the_network_after_resume(self):
+        adb = self.workspace.install_adb()
+        self.workspace.store_adb_path(adb, self.network)
+        program = self.workspace.copy(self.options.program, "velmora.exe")
+        self.process = subprocess.Popen(self.network.in_host([self.options.wine, program]), env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
+
+        # Wine never delivers IP Helper's change notifications; waking from
+        # sleep makes Velmora look at the adapters all the same.
+        self.network.add_adapter()
+        self.assertEqual(self.wine(probe, "resume", check=False).returncode, 0)
+        self.assertTrue(wait_for(lambda: "Listening on 198.18.1.1" in self.workspace.log_lines()),
+                        self.workspace.log_lines())
+        self.network.send(datagram("start", "5555"), via=1)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2), self.workspace.log_lines())
+        self.assertEqual(self.workspace.adb_runs()[1]["args"], ["connect", "198.18.1.2:5555"])
+
+        self.network.remove_adapter(1)
+        self.assertEqual(self.wine(probe, "resume", check=False).returncode, 0)
+        self.assertTrue(wait_for(lambda: "Stopped listening on 198.18.1.1" in self.workspace.log_lines()),
+                        self.workspace.log_lines())
+        self.network.send(datagram("stop"), via=0)
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3), self.workspace.log_lines())
+
     def test_tray_program(self):
         # A Windows desktop as a user has it: the virtual desktop with its
         # taskbar, Notepad for text files, adb where the SDK puts it.

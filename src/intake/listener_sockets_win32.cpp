@@ -1,4 +1,4 @@
-#include "multicast_listeners.h"
+#include "listener_sockets.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -7,7 +7,24 @@
 #include <cstdio>
 #include <cstring>
 
-const SocketHandle INVALID_SOCKET_HANDLE = INVALID_SOCKET;
+// The receiver waits on two events: the socket's "readable" and "woken".
+// Closing the socket would wake it too, but then the receiver could be
+// handed another listener's socket that got the same handle value.
+struct ListenerSocket {
+    SOCKET socket = INVALID_SOCKET;
+    WSAEVENT readable = WSA_INVALID_EVENT;
+    HANDLE woken = nullptr;
+
+    ~ListenerSocket()
+    {
+        if (socket != INVALID_SOCKET)
+            closesocket(socket);
+        if (readable != WSA_INVALID_EVENT)
+            WSACloseEvent(readable);
+        if (woken)
+            CloseHandle(woken);
+    }
+};
 
 namespace {
 
@@ -81,48 +98,69 @@ std::vector<Adapter> listAdapters()
     return adapters;
 }
 
-SocketHandle openListenerSocket(const Adapter& adapter)
+SharedListenerSocket openListenerSocket(const Adapter& adapter)
 {
-    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    const auto listener = std::make_shared<ListenerSocket>();
+    const SOCKET s = listener->socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) {
         printSetupError("Socket error", WSAGetLastError(), adapter.address);
-        return INVALID_SOCKET_HANDLE;
+        return nullptr;
     }
-    const auto fail = [&](const char* what) {
-        printSetupError(what, WSAGetLastError(), adapter.address);
-        closesocket(s);
-        return INVALID_SOCKET_HANDLE;
+    const auto fail = [&](const char* what, int error) {
+        printSetupError(what, error, adapter.address);
+        return nullptr;  // the socket closes with the record
     };
 
     const BOOL on = TRUE;
     if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0)
-        return fail("Reuse address error");
+        return fail("Reuse address error", WSAGetLastError());
 
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(COMMAND_PORT);
     local.sin_addr.s_addr = inet_addr(adapter.address.c_str());
     if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        return fail("Bind error");
+        return fail("Bind error", WSAGetLastError());
 
     const ip_mreq membership = groupMembership(adapter);
     if (setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&membership),
                    sizeof membership) != 0)
-        return fail("Add membership error");
+        return fail("Add membership error", WSAGetLastError());
 
     const DWORD ttl = MULTICAST_TTL;
     if (setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), sizeof ttl) != 0)
-        return fail("Multicast error");
-    return s;
+        return fail("Multicast error", WSAGetLastError());
+
+    listener->readable = WSACreateEvent();
+    listener->woken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (listener->readable == WSA_INVALID_EVENT || !listener->woken)
+        return fail("Event error", static_cast<int>(GetLastError()));
+    if (WSAEventSelect(s, listener->readable, FD_READ) != 0)
+        return fail("Event error", WSAGetLastError());
+    return listener;
 }
 
-Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity, std::size_t& count,
+Received receiveDatagram(ListenerSocket& socket, char* buffer, std::size_t capacity, std::size_t& count,
                          std::string& sender)
 {
     sockaddr_in from{};
     int fromSize = sizeof from;
-    const int received = recvfrom(socket, buffer, static_cast<int>(capacity), 0,
-                                  reinterpret_cast<sockaddr*>(&from), &fromSize);
+    int received = SOCKET_ERROR;
+    for (;;) {
+        if (WaitForSingleObject(socket.woken, 0) == WAIT_OBJECT_0)
+            return Received::Closed;
+        // The socket does not block (WSAEventSelect made it so).
+        received = recvfrom(socket.socket, buffer, static_cast<int>(capacity), 0,
+                            reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (received != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK)
+            break;
+        const HANDLE events[] = {socket.woken, socket.readable};
+        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
+            return Received::Closed;
+        // Resets "readable"; the next receive that finds nothing arms it again.
+        WSANETWORKEVENTS happened;
+        WSAEnumNetworkEvents(socket.socket, socket.readable, &happened);
+    }
     if (received == SOCKET_ERROR) {
         switch (WSAGetLastError()) {
         case WSAEMSGSIZE:
@@ -144,15 +182,10 @@ Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity
     return Received::Datagram;
 }
 
-void stopListenerSocket(SocketHandle socket, const Adapter& adapter)
+void wakeListenerSocket(ListenerSocket& socket, const Adapter& adapter)
 {
     const ip_mreq membership = groupMembership(adapter);
-    setsockopt(socket, IPPROTO_IP, IP_DROP_MEMBERSHIP, reinterpret_cast<const char*>(&membership),
+    setsockopt(socket.socket, IPPROTO_IP, IP_DROP_MEMBERSHIP, reinterpret_cast<const char*>(&membership),
                sizeof membership);
-    closesocket(socket);
-}
-
-void releaseListenerSocket(SocketHandle)
-{
-    // Closed by stopListenerSocket already.
+    SetEvent(socket.woken);
 }

@@ -1,6 +1,7 @@
-#include "multicast_listeners.h"
+#include "listener_sockets.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <ifaddrs.h>
@@ -9,7 +10,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-const SocketHandle INVALID_SOCKET_HANDLE = static_cast<SocketHandle>(-1);
+struct ListenerSocket {
+    int fd;
+    std::atomic<bool> woken{false};
+
+    explicit ListenerSocket(int descriptor) : fd(descriptor) {}
+    ~ListenerSocket() { close(fd); }
+};
 
 namespace {
 
@@ -18,11 +25,6 @@ std::string addressText(const in_addr& address)
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, text, sizeof text);
     return text;
-}
-
-int toFd(SocketHandle socket)
-{
-    return static_cast<int>(socket);
 }
 
 // The command group on the adapter's interface.
@@ -45,34 +47,38 @@ std::vector<Adapter> listAdapters()
         std::fflush(stdout);
         return {};
     }
-    // The first IPv4 address of each interface, loopback left out.
+    // The first IPv4 address of each interface, loopback left out. An
+    // address with a label ("eth0:1") is listed under its label, which is the
+    // interface's name, a colon and more (names never hold a colon).
     std::vector<Adapter> adapters;
     for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || (entry->ifa_flags & IFF_LOOPBACK))
             continue;
+        const std::string label = entry->ifa_name;
+        const std::string name = label.substr(0, label.find(':'));
         bool seen = false;
         for (const Adapter& adapter : adapters)
-            seen = seen || adapter.name == entry->ifa_name;
+            seen = seen || adapter.name == name;
         if (seen)
             continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        adapters.push_back({entry->ifa_name, addressText(address->sin_addr), if_nametoindex(entry->ifa_name)});
+        adapters.push_back({name, addressText(address->sin_addr), if_nametoindex(name.c_str())});
     }
     freeifaddrs(list);
     return adapters;
 }
 
-SocketHandle openListenerSocket(const Adapter& adapter)
+SharedListenerSocket openListenerSocket(const Adapter& adapter)
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         printSetupError("Socket error", errno, adapter.address);
-        return INVALID_SOCKET_HANDLE;
+        return nullptr;
     }
     const auto fail = [&](const char* what) {
         printSetupError(what, errno, adapter.address);
         close(fd);
-        return INVALID_SOCKET_HANDLE;
+        return nullptr;
     };
 
     const int on = 1;
@@ -103,17 +109,19 @@ SocketHandle openListenerSocket(const Adapter& adapter)
     if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_ALL, &off, sizeof off) != 0 ||
         setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0)
         return fail("Multicast error");
-    return static_cast<SocketHandle>(fd);
+    return std::make_shared<ListenerSocket>(fd);
 }
 
-Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity, std::size_t& count,
+Received receiveDatagram(ListenerSocket& socket, char* buffer, std::size_t capacity, std::size_t& count,
                          std::string& sender)
 {
     sockaddr_in from{};
     socklen_t fromSize = sizeof from;
     // A longer datagram is cut to the buffer; the rest is discarded.
-    const ssize_t received =
-        recvfrom(toFd(socket), buffer, capacity, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+    const ssize_t received = recvfrom(socket.fd, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+    // After a wake-up a receive returns 0 bytes, like an empty datagram.
+    if (socket.woken.load())
+        return Received::Closed;
     if (received < 0)
         return errno == EINTR || errno == ECONNREFUSED ? Received::Again : Received::Closed;
     count = static_cast<std::size_t>(received);
@@ -121,17 +129,13 @@ Received receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity
     return Received::Datagram;
 }
 
-void stopListenerSocket(SocketHandle socket, const Adapter& adapter)
+void wakeListenerSocket(ListenerSocket& socket, const Adapter& adapter)
 {
+    socket.woken = true;
     const ip_mreqn membership = groupMembership(adapter);
-    setsockopt(toFd(socket), IPPROTO_IP, IP_DROP_MEMBERSHIP, &membership, sizeof membership);
+    setsockopt(socket.fd, IPPROTO_IP, IP_DROP_MEMBERSHIP, &membership, sizeof membership);
     // Wakes a receive blocked on the socket; closing it would not.
-    shutdown(toFd(socket), SHUT_RDWR);
-}
-
-void releaseListenerSocket(SocketHandle socket)
-{
-    close(toFd(socket));
+    shutdown(socket.fd, SHUT_RDWR);
 }
 
 bool startSocketLibrary()
