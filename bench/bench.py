@@ -119,12 +119,12 @@ def measure_latency(bench, network, program_argv, runs):
         sent = now_us()
         sender.sendto(datagram("start", "5555"), (GROUP, PORT))
         if not wait_for(lambda: os.path.exists(record) and finished_runs(3 * i + 2), timeout=20, interval=0.005):
-            raise RuntimeError("a start was not handled")
+            raise RuntimeError("a start was not handled: %r" % bench.workspace.log_lines()[-8:])
         latencies.append(bench.run_times()[3 * i] - sent)
         # A stop empties the repeat record, so that the next start runs.
         sender.sendto(datagram("stop"), (GROUP, PORT))
         if not wait_for(lambda: finished_runs(3 * i + 3), timeout=20, interval=0.005):
-            raise RuntimeError("a stop was not handled")
+            raise RuntimeError("a stop was not handled: %r" % bench.workspace.log_lines()[-8:])
     sender.close()
     return process, latencies
 
