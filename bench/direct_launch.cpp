@@ -16,7 +16,7 @@ int main(int argc, char** argv)
         using namespace std::chrono;
         const auto now = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
         std::printf("%lld\n", static_cast<long long>(now));
-        if (!launchAndWait(argv[1], {"tcpip", "5555"}))
+        if (!launchAndWait(argv[1], {"tcpip", "5555"}).started)
             return 1;
     }
     return 0;

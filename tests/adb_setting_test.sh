@@ -54,6 +54,17 @@ expect "fills the buffer without terminator" "[]" "$(load)"
 put ""
 expect "empty value" "[]" "$(load)"
 
+if [ -z "$run" ]; then
+    printf '%s\n' /opt/android/adb >"$file"
+    expect "written by echo, with a line feed" "[/opt/android/adb]" "$(load)"
+    printf '%s\r\n' /opt/android/adb >"$file"
+    expect "with CR LF" "[/opt/android/adb]" "$(load)"
+    printf '%s\n\n' /opt/android/adb >"$file"
+    expect "two line ends" "[]" "$(load)"
+    printf '%s\n' "$long260" >"$file"
+    expect "260 characters and a line feed" "[$long260]" "$(load)"
+fi
+
 path='D:\tools (x86)\100% adb\adb.exe'
 $run "$probe" store "$path"
 expect "store succeeds" 0 $?

@@ -41,7 +41,9 @@ protected:
         };
         environment.launchTool = [this](const std::string& program, const ToolArguments& arguments) {
             launches.push_back({program, arguments});
-            return toolsStart;
+            ToolRun run;
+            run.started = toolsStart;
+            return run;
         };
     }
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,40 @@ TEST(EventLog, ResetEmptiesTheFile)
     EXPECT_TRUE(readLog().empty());
     std::ifstream file(logFilePath());
     EXPECT_TRUE(file.good()) << "reset must leave an empty file behind";
+}
+
+std::string fileText(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(EventLog, LinesThatWouldPassTheLimitMoveTheLogAside)
+{
+    const std::string path = testDirectory() + "bounded-log.txt", older = testDirectory() + "bounded-log.1.txt";
+    std::remove(path.c_str());
+    std::remove(older.c_str());
+    const std::string line = "0123456789abcdefghi\n";  // 20 bytes on Linux, 21 on Windows
+    const std::uintmax_t onDisk = line.size() + std::string(LINE_END).size() - 1, limit = 3 * onDisk;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(appendLogLine(path, older, line, limit));
+    EXPECT_EQ(fileText(path).size(), limit);
+    EXPECT_TRUE(fileText(older).empty());
+
+    // The fourth line starts a new log; the three before are the older one.
+    EXPECT_TRUE(appendLogLine(path, older, "newest\n", limit));
+    EXPECT_EQ(fileText(path), std::string("newest") + LINE_END);
+    EXPECT_EQ(fileText(older).size(), limit);
+
+    // Start-up empties the log and removes the older one.
+    EXPECT_EQ(olderLogPath(logFilePath()).substr(logFilePath().size() - 7), "log.1.txt");
+    writeLog({"left over"});
+    // Moved aside, then dropped all the same: the line alone passes the limit.
+    EXPECT_FALSE(appendLogLine(logFilePath(), olderLogPath(logFilePath()), line, 1));
+    ASSERT_FALSE(fileText(olderLogPath(logFilePath())).empty());
+    resetLog();
+    EXPECT_TRUE(readLog().empty());
+    EXPECT_FALSE(std::ifstream(olderLogPath(logFilePath())).good());
 }
 
 std::vector<std::string> sunk;

@@ -69,6 +69,13 @@ std::string prepareFakeAdb(const std::string& name, int sleepMs)
     return record;
 }
 
+void setFakeAdbBehaviour(const std::string& steps)
+{
+    const std::string script = testDirectory() + "fake_adb.script";
+    std::ofstream(script, std::ios::binary) << steps;
+    setEnvironment("VELMORA_FAKE_ADB_SCRIPT", script);
+}
+
 std::vector<FakeAdbRun> readFakeAdbRuns(const std::string& record)
 {
     std::vector<FakeAdbRun> runs;

@@ -39,6 +39,9 @@ std::string fakeAdbPath();
 // the record's path.
 std::string prepareFakeAdb(const std::string& name, int sleepMs = 0);
 std::vector<FakeAdbRun> readFakeAdbRuns(const std::string& record);
+// What the stand-in does when it runs (the steps of fake_adb.cpp); "" for
+// nothing.
+void setFakeAdbBehaviour(const std::string& steps);
 
 // A copy of the stand-in at folder/adb (plus the executable suffix).
 std::string copyFakeAdbInto(const std::string& folder);

@@ -56,31 +56,81 @@ TEST(BuildCommandLine, LongLinesAreBuiltWhole)
     EXPECT_EQ(*line, "\"" + program + "\" connect 198.18.0.2:5555");
 }
 
-TEST(RunTool, LogsWhetherTheToolStarted)
+ToolRun ran(std::string output = "", unsigned long exitCode = 0, int signal = 0, bool cut = false)
+{
+    ToolRun run;
+    run.started = true;
+    run.output = std::move(output);
+    run.exitCode = exitCode;
+    run.signal = signal;
+    run.outputCut = cut;
+    return run;
+}
+
+TEST(RunTool, LogsWhetherTheToolStartedAndWhatItSaid)
 {
     resetLog();
     std::vector<std::pair<std::string, ToolArguments>> launches;
-    const auto recordAnd = [&](bool started) {
-        return [&, started](const std::string& program, const ToolArguments& arguments) {
+    const auto recordAnd = [&](ToolRun run) {
+        return [&, run](const std::string& program, const ToolArguments& arguments) {
             launches.emplace_back(program, arguments);
-            return started;
+            return run;
         };
     };
-    EXPECT_TRUE(runTool("/sdk/adb", {"tcpip", "5555"}, recordAnd(true)));
-    EXPECT_FALSE(runTool("/sdk/adb", {"usb"}, recordAnd(false)));
+    EXPECT_TRUE(runTool("/sdk/adb", {"tcpip", "5555"}, recordAnd(ran("error: no devices/emulators found\n", 1))));
+    EXPECT_FALSE(runTool("/sdk/adb", {"usb"}, recordAnd(ToolRun{})));
 
-    EXPECT_EQ(readLogMessages(), (std::vector<std::string>{"successfully", "error"}));
+    EXPECT_EQ(readLogMessages(), (std::vector<std::string>{"successfully", "adb: error: no devices/emulators found",
+                                                           "adb exit code: 1", "error"}));
     ASSERT_EQ(launches.size(), 2u);
     EXPECT_EQ(launches[0].first, "/sdk/adb");
     EXPECT_EQ(launches[0].second, (ToolArguments{"tcpip", "5555"}));
     EXPECT_EQ(launches[1].second, (ToolArguments{"usb"}));
 }
 
+TEST(ToolReport, TellsWhatTheToolWroteAndHowItEnded)
+{
+    std::string eleven, longLine(300, 'x');
+    for (int i = 1; i <= 11; ++i)
+        eleven += "line " + std::to_string(i) + "\n";
+    std::vector<std::string> firstTen;
+    for (int i = 1; i <= 10; ++i)
+        firstTen.push_back("adb: line " + std::to_string(i));
+    struct Case {
+        const char* what;
+        ToolRun run;
+        std::vector<std::string> report;
+    };
+    const Case cases[] = {
+        {"silent success", ran(), {}},
+        {"connected", ran("connected to 198.18.0.2:5555\n"), {"adb: connected to 198.18.0.2:5555"}},
+        {"Windows line ends and blank lines", ran("\r\n* daemon started successfully\r\n\n\nrestarting in TCP mode\r\n"),
+         {"adb: * daemon started successfully", "adb: restarting in TCP mode"}},
+        {"no line end at the end", ran("failed to authenticate"), {"adb: failed to authenticate"}},
+        {"control characters", ran("a\tb\x1b[31mc\rd\x7f\n"), {"adb: a?b?[31mc?d?"}},
+        {"bytes above ASCII stay", ran("\xc3\xa9t\xc3\xa9\n"), {"adb: \xc3\xa9t\xc3\xa9"}},
+        {"long line", ran(longLine + "\n"), {"adb: " + std::string(200, 'x')}},
+        {"eleven lines", ran(eleven), [&] {
+             auto lines = firstTen;
+             lines.push_back("adb: ...");
+             return lines;
+         }()},
+        {"ten lines and blank ones", ran(eleven.substr(0, eleven.rfind("line 11")) + "\n\n"), firstTen},
+        {"output cut at the read limit", ran("x\n", 0, 0, true), {"adb: x", "adb: ..."}},
+        {"refused connection exits 0", ran("failed to connect to '198.18.0.2:5555': Connection refused\n"),
+         {"adb: failed to connect to '198.18.0.2:5555': Connection refused"}},
+        {"exit code as the OS reports it", ran("", 3221225477ul), {"adb exit code: 3221225477"}},
+        {"ended by a signal", ran("", 0, 9), {"adb ended by signal 9"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(toolReport(c.run), c.report) << c.what;
+}
+
 TEST(LaunchAndWait, MissingProgramIsNotStarted)
 {
     const std::string record = prepareFakeAdb("missing");
-    EXPECT_FALSE(launchAndWait(testDirectory() + "no such adb" + EXECUTABLE_SUFFIX, {"usb"}));
-    EXPECT_FALSE(launchAndWait("", {"usb"}));
+    EXPECT_FALSE(launchAndWait(testDirectory() + "no such adb" + EXECUTABLE_SUFFIX, {"usb"}).started);
+    EXPECT_FALSE(launchAndWait("", {"usb"}).started);
     EXPECT_TRUE(readFakeAdbRuns(record).empty());
 }
 
@@ -90,26 +140,31 @@ TEST(LaunchAndWait, EveryArgumentArrivesWhole)
     const ToolArguments arguments = {"tcpip", "two words", "",          "say \"hi\"",
                                      "C:\\dir\\", "C:\\my dir\\", "a\\\\\"b", "tab\there",
                                      "%PATH%", "$HOME", "5555 & calc.exe"};
-    ASSERT_TRUE(launchAndWait(fakeAdbPath(), arguments));
+    ASSERT_TRUE(launchAndWait(fakeAdbPath(), arguments).started);
     const std::vector<FakeAdbRun> runs = readFakeAdbRuns(record);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].arguments, arguments);
 }
 
-TEST(LaunchAndWait, ReturnsOnlyAfterTheToolHasEnded)
+TEST(LaunchAndWait, ReturnsOnlyAfterTheToolHasEndedWithWhatItWroteAndItsExitCode)
 {
     const std::string record = prepareFakeAdb("sleeper", 700);
-    ASSERT_TRUE(launchAndWait(fakeAdbPath(), {"usb"}));
+    setFakeAdbBehaviour("stdout restarting in TCP mode port: 5555\nstderr error: closed\nexit 3\n");
+    const ToolRun run = launchAndWait(fakeAdbPath(), {"usb"});
+    setFakeAdbBehaviour("");
+    ASSERT_TRUE(run.started);
     const std::vector<FakeAdbRun> runs = readFakeAdbRuns(record);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(runs[0].done);
+    EXPECT_EQ(toolReport(run),
+              (std::vector<std::string>{"adb: restarting in TCP mode port: 5555", "adb: error: closed", "adb exit code: 3"}));
 }
 
 TEST(LaunchAndWait, ProgramInAFolderWithSpaces)
 {
     const std::string adb = copyFakeAdbInto(testDirectory() + "Program Files (x86)");
     const std::string record = prepareFakeAdb("spaces");
-    ASSERT_TRUE(launchAndWait(adb, {"connect", "198.18.0.2:5555"}));
+    ASSERT_TRUE(launchAndWait(adb, {"connect", "198.18.0.2:5555"}).started);
     const std::vector<FakeAdbRun> runs = readFakeAdbRuns(record);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].executable, adb);

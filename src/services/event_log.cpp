@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::string_view LOG_FILE_NAME = "log.txt";
+constexpr std::string_view OLDER_LOG_FILE_NAME = "log.1.txt";
 
 LogSink logSink = nullptr;
 
@@ -43,6 +44,11 @@ std::string logFilePath()
     return logPathBeside(executablePath());
 }
 
+std::string olderLogPath(const std::string& logPath)
+{
+    return logPath.substr(0, logPath.size() - LOG_FILE_NAME.size()).append(OLDER_LOG_FILE_NAME);
+}
+
 void resetLog()
 {
     const std::string path = logFilePath();
@@ -51,6 +57,18 @@ void resetLog()
     const std::lock_guard<std::mutex> hold(logLock);
     if (std::FILE* file = std::fopen(path.c_str(), "w"))
         std::fclose(file);
+    std::remove(olderLogPath(path).c_str());
+}
+
+bool appendLogLine(const std::string& path, const std::string& olderPath, const std::string& line,
+                   std::uintmax_t limit)
+{
+    const Appended appended = appendToFile(path, line, limit);
+    if (appended != Appended::Full)
+        return appended == Appended::Yes;
+    // A viewer may hold the file so that it cannot move: the line is lost
+    // then, and the bound holds all the same.
+    return replaceFile(path, olderPath) && appendToFile(path, line, limit) == Appended::Yes;
 }
 
 void setLogSink(LogSink sink)
@@ -71,5 +89,5 @@ void writeLog(std::initializer_list<std::string_view> pieces)
 
     const std::string path = logFilePath();
     if (!path.empty())
-        appendToFile(path, formatLogLine(localClockTime(), message));
+        appendLogLine(path, olderLogPath(path), formatLogLine(localClockTime(), message), LOG_LIMIT);
 }

@@ -1,13 +1,18 @@
 // The event log: "log.txt" beside the executable, emptied at start-up and
-// appended one line per event. The file is opened and closed for every line,
+// appended one line per event. It never grows past LOG_LIMIT: the line that
+// would take it there first moves it to "log.1.txt" (replacing that), so at
+// most about twice the limit is on disk and the newest lines are in log.txt. The file is opened and closed for every line,
 // so it can be read at any time. Lines written from several threads at once
 // stay whole and apart.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+
+constexpr std::uintmax_t LOG_LIMIT = 1024 * 1024;  // bytes of log.txt on disk
 
 struct ClockTime {
     int hour;
@@ -25,9 +30,18 @@ std::string logPathBeside(std::string_view executablePath);
 
 // Worked out afresh for every write; empty when it cannot be had whole.
 std::string logFilePath();
+// "log.1.txt" beside the log, where its older lines go.
+std::string olderLogPath(const std::string& logPath);
 
-// Creates or empties the log. A log that cannot be opened is ignored.
+// Creates or empties the log and removes the older one. A log that cannot be
+// opened is ignored.
 void resetLog();
+
+// Appends the line to the file at path, first moving the file to olderPath
+// when the line would take it past limit bytes. False when the line is lost:
+// the file cannot be written, or is full and cannot be moved.
+bool appendLogLine(const std::string& path, const std::string& olderPath, const std::string& line,
+                   std::uintmax_t limit);
 
 // Appends one line made of the pieces joined without separators. A line that
 // cannot be written is lost silently; a long message is written whole.
@@ -44,5 +58,9 @@ extern const std::string_view DIRECTORY_SEPARATORS;
 std::string executablePath();                       // empty when not had whole
 ClockTime localClockTime();
 // Appends the line, opening and closing the file; on Windows in text mode, so
-// that its line end reaches the file as CR LF. False when it cannot.
-bool appendToFile(const std::string& path, const std::string& line);
+// that its line end reaches the file as CR LF. Full, and nothing written,
+// when the file would then hold more than limit bytes.
+enum class Appended { Yes, Full, Failed };
+Appended appendToFile(const std::string& path, const std::string& line, std::uintmax_t limit);
+// Renames from to to, replacing to; false when it cannot.
+bool replaceFile(const std::string& from, const std::string& to);

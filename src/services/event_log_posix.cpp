@@ -1,8 +1,10 @@
 #include "event_log.h"
 
 #include <climits>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const std::size_t MAX_PATH_CHARS = PATH_MAX - 1;
@@ -25,12 +27,22 @@ ClockTime localClockTime()
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-bool appendToFile(const std::string& path, const std::string& line)
+Appended appendToFile(const std::string& path, const std::string& line, std::uintmax_t limit)
 {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
-        return false;
-    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        return Appended::Failed;
+    struct stat file {};
+    Appended result = Appended::Failed;
+    if (fstat(fd, &file) == 0 && static_cast<std::uintmax_t>(file.st_size) + line.size() > limit)
+        result = Appended::Full;
+    else if (write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()))
+        result = Appended::Yes;
     close(fd);
-    return written;
+    return result;
+}
+
+bool replaceFile(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
 }

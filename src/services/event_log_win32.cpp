@@ -1,6 +1,8 @@
 #include "event_log.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <io.h>
 #include <windows.h>
 
 const std::size_t MAX_PATH_CHARS = MAX_PATH - 1;
@@ -23,11 +25,23 @@ ClockTime localClockTime()
     return {local.wHour, local.wMinute, local.wSecond};
 }
 
-bool appendToFile(const std::string& path, const std::string& line)
+Appended appendToFile(const std::string& path, const std::string& line, std::uintmax_t limit)
 {
     std::FILE* file = std::fopen(path.c_str(), "a");
     if (!file)
-        return false;
+        return Appended::Failed;
+    // Text mode writes each line feed as CR LF.
+    const std::uintmax_t onDisk = line.size() + static_cast<std::uintmax_t>(std::count(line.begin(), line.end(), '\n'));
+    const long long size = _filelengthi64(_fileno(file));
+    if (size < 0 || static_cast<std::uintmax_t>(size) + onDisk > limit) {
+        std::fclose(file);
+        return size < 0 ? Appended::Failed : Appended::Full;
+    }
     const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    return std::fclose(file) == 0 && written;
+    return std::fclose(file) == 0 && written ? Appended::Yes : Appended::Failed;
+}
+
+bool replaceFile(const std::string& from, const std::string& to)
+{
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }

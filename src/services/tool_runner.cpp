@@ -44,9 +44,46 @@ std::optional<std::string> buildCommandLine(std::string_view program, const Tool
     return line;
 }
 
+std::vector<std::string> toolReport(const ToolRun& run)
+{
+    std::vector<std::string> lines;
+    bool more = run.outputCut;
+    std::string_view rest = run.output;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
+            continue;
+        if (lines.size() == TOOL_LINES_LOGGED) {
+            more = true;
+            break;
+        }
+        std::string text = "adb: ";
+        for (const char c : line.substr(0, TOOL_LINE_LIMIT)) {
+            const auto byte = static_cast<unsigned char>(c);
+            text.push_back(byte < 0x20 || byte == 0x7f ? '?' : c);
+        }
+        lines.push_back(std::move(text));
+    }
+    if (more)
+        lines.push_back("adb: ...");
+    if (run.signal != 0)
+        lines.push_back("adb ended by signal " + std::to_string(run.signal));
+    else if (run.exitCode != 0)
+        lines.push_back("adb exit code: " + std::to_string(run.exitCode));
+    return lines;
+}
+
 bool runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)
 {
-    const bool started = launch(program, arguments);
-    writeLog({started ? "successfully" : "error"});
-    return started;
+    const ToolRun run = launch(program, arguments);
+    writeLog({run.started ? "successfully" : "error"});
+    if (run.started) {
+        for (const std::string& line : toolReport(run))
+            writeLog({line});
+    }
+    return run.started;
 }

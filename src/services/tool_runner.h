@@ -1,8 +1,9 @@
-// Starting adb: one run of a tool, waited for without time-out, with a log
-// line saying whether it could be started. The tool's output and exit status
-// are not read; "successfully" means only that it started.
+// Starting adb: one run of a tool, waited for without time-out, then logged:
+// "successfully" when it could be started ("error" when not), followed by
+// what it wrote and, when not 0, its exit status.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,19 +12,38 @@
 
 using ToolArguments = std::vector<std::string>;
 
-// Starts the program with the arguments and waits for it to end. False when
-// it could not be started. Each argument reaches the tool as one argv entry.
-bool launchAndWait(const std::string& program, const ToolArguments& arguments);
+// At most this much of a tool's output is read back.
+constexpr std::size_t TOOL_OUTPUT_READ_LIMIT = 64 * 1024;
+constexpr std::size_t TOOL_LINE_LIMIT = 200;   // characters kept of a line
+constexpr std::size_t TOOL_LINES_LOGGED = 10;  // lines kept of the output
 
-using ToolLauncher = std::function<bool(const std::string&, const ToolArguments&)>;
+struct ToolRun {
+    bool started = false;
+    unsigned long exitCode = 0;  // as the OS reports it
+    int signal = 0;              // Linux: the signal that ended the tool, else 0
+    std::string output;          // the start of its standard output and error, together
+    bool outputCut = false;      // it wrote more than TOOL_OUTPUT_READ_LIMIT
+};
 
-// Launches, then logs "successfully" or "error" on a line of its own.
+// Starts the program with the arguments and waits for the program itself to
+// end (not for others that hold its output, such as a server it started),
+// then takes what it wrote. Each argument reaches the tool as one argv entry.
+// The tool inherits nothing of the caller but its output file (and standard
+// input from the null device) and, on Windows, gets no console window.
+ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments);
+
+using ToolLauncher = std::function<ToolRun(const std::string&, const ToolArguments&)>;
+
+// Launches, then logs "successfully" or "error" on a line of its own and,
+// after "successfully", the lines of toolReport. True when it started.
 bool runTool(const std::string& program, const ToolArguments& arguments,
              const ToolLauncher& launch = launchAndWait);
 
-// The Windows command line for a program and its arguments: the program in
-// double quotes, each argument quoted where the C runtime's parser needs it.
-// Built whole however long it gets. Empty when the program cannot be named
-// on a command line (empty, or holding a double quote, which no Windows file
-// name does).
+// The log lines that tell what a started tool said: each non-empty line of
+// its output as "adb: TEXT" (cut to TOOL_LINE_LIMIT characters, one CR
+// before the line end dropped, other control characters shown as "?"), at
+// most TOOL_LINES_LOGGED of them and "adb: ..." when it wrote more; then
+// "adb exit code: N" or "adb ended by signal N" unless it exited with 0.
+std::vector<std::string> toolReport(const ToolRun& run);
+
 std::optional<std::string> buildCommandLine(std::string_view program, const ToolArguments& arguments);

@@ -23,7 +23,7 @@
 
 namespace {
 
-int quitSignals = -1;     // signalfd of SIGINT and SIGTERM
+int quitSignals = -1;     // signalfd of SIGINT, SIGTERM and SIGHUP
 int networkChanges = -1;  // rtnetlink socket: links and IPv4 addresses
 bool awaitingPath = false;  // "Set ADB Path" waits for the next line
 
@@ -42,7 +42,7 @@ void viewLog()
         return;
     // Not waited for here: the menu keeps answering while a viewer starts.
     std::thread([path] {
-        if (!launchAndWait("xdg-open", {path}))
+        if (!launchAndWait("xdg-open", {path}).started)
             say("The log is " + path);
     }).detach();
 }
@@ -132,12 +132,14 @@ bool createTray(void*)
         if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
             open("/dev/null", O_RDWR);
     }
-    // SIGINT and SIGTERM are read as the quit message; blocked before any
-    // thread starts, so no thread is interrupted by them.
+    // SIGINT, SIGTERM and SIGHUP (the terminal closed) are read as the quit
+    // message; blocked before any thread starts, so no thread is interrupted
+    // by them.
     sigset_t quit;
     sigemptyset(&quit);
     sigaddset(&quit, SIGINT);
     sigaddset(&quit, SIGTERM);
+    sigaddset(&quit, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &quit, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
     quitSignals = signalfd(-1, &quit, SFD_CLOEXEC);

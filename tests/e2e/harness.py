@@ -184,15 +184,33 @@ class Workspace:
         self.windows = windows
         self.folder = tempfile.mkdtemp(prefix="velmora-e2e-")
         self.record = os.path.join(self.folder, "adb.record")
+        self.script = os.path.join(self.folder, "adb.script")
         self.env = dict(os.environ)
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.folder, "config")
         self.env["VELMORA_FAKE_ADB_RECORD"] = self.native_path(self.record)
+        self.env["VELMORA_FAKE_ADB_SCRIPT"] = self.native_path(self.script)
         if windows:
             # wine-run sets the rest; wineserver needs the prefix itself.
             self.env.update(VELMORA_WINEPREFIX=options.wine_prefix, WINEPREFIX=options.wine_prefix)
 
     def remove(self):
+        if not self.windows:  # under Wine, stop_wine ends them
+            for pid in self.record_values("holder"):
+                try:
+                    os.kill(int(pid), signal.SIGKILL)
+                except (OSError, ValueError):
+                    pass
         shutil.rmtree(self.folder, ignore_errors=True)
+
+    def adb_does(self, *steps):
+        """What the stand-in does from its next run on (steps of fake_adb.cpp)."""
+        with open(self.script, "w") as f:
+            f.write("".join(step + "\n" for step in steps))
+
+    def record_values(self, name):
+        """The values of the stand-in's "name value" record lines."""
+        return [line.split(" ", 1)[1] for line in read_text(self.record).split("\n")
+                if line.startswith(name + " ")]
 
     def native_path(self, path):
         """The path as the program under test names it (Z:\\... under Wine)."""
@@ -268,6 +286,8 @@ class Workspace:
                 runs[-1]["args"].append(line[4:])
             elif line == "done":
                 runs[-1]["done"] = True
+            elif line.startswith("ended "):
+                runs[-1]["ended"] = int(line[6:])
         return runs
 
 

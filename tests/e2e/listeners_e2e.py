@@ -143,6 +143,47 @@ class Listeners(unittest.TestCase):
         self.assertLess(seconds, 1.0 * self.options.time_scale)
         self.assertFalse(self.workspace.adb_runs()[0]["done"], "the stand-in adb ended first")
 
+    def test_what_adb_says_is_logged_and_it_inherits_nothing(self):
+        self.start_driver()
+        log = self.workspace.log_lines
+
+        def handled(datagrams, count):
+            """Sends; waits until `count` more tool runs have logged their
+            "successfully"; returns the log lines since then."""
+            before = len(log())
+            started = log().count("successfully") + count
+            for each in datagrams:
+                self.network.send(each)
+            self.assertTrue(wait_for(lambda: log().count("successfully") >= started and
+                                     len(self.workspace.adb_runs()) == len([r for r in self.workspace.adb_runs()
+                                                                            if r["done"]]), timeout=10), log())
+            time.sleep(0.2)  # the lines after "successfully"
+            return log()[before:]
+
+        self.workspace.adb_does("stderr error: no devices/emulators found", "exit 1")
+        self.assertEqual(handled([datagram("stop")], 1)[-4:],
+                         ["adb usb", "successfully", "adb: error: no devices/emulators found", "adb exit code: 1"])
+
+        self.workspace.adb_does("stdout connected to 198.18.0.2:5555")
+        self.assertEqual(handled([datagram("start", "5555")], 2)[-3:],
+                         ["adb connect 198.18.0.2:5555", "successfully", "adb: connected to 198.18.0.2:5555"])
+
+        # A server left behind holding the output keeps nobody waiting; the
+        # tool inherited nothing but its standard handles.
+        self.workspace.adb_does("background 30000", "report")
+        self.assertEqual(handled([datagram("stop")], 1)[-2:], ["adb usb", "successfully"])
+        self.assertEqual(len(self.workspace.record_values("holder")), 1)
+        self.assertEqual(self.workspace.record_values("inherited"), [])
+        # Two more such stops at once: the second adb starts as soon as the first ends.
+        handled([datagram("stop")] * 2, 2)
+        first, second = self.workspace.adb_runs()[-2:]
+        self.assertLess(second["time"] - first["ended"], 1000000)
+
+        # 1 MiB of output: ten lines and a mark that there was more.
+        self.workspace.adb_does("flood 1048576")
+        said = [line for line in handled([datagram("stop")], 1) if line.startswith("adb:")]
+        self.assertEqual(said, ["adb: " + "x" * 99] * 10 + ["adb: ..."])
+
 
 if __name__ == "__main__":
     harness.main([Listeners])

@@ -15,6 +15,7 @@ class Program(harness.NativeProgramCase):
     def test_start_and_stop_from_a_device(self):
         adb = self.workspace.install_adb()
         self.store_adb_path(adb)
+        self.workspace.adb_does("report")
         self.start()
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
 
@@ -31,6 +32,14 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(wait_for(lambda: self.workspace.log_lines() == trail), True, self.workspace.log_lines())
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
                          [["tcpip", "5555"], ["connect", "198.18.0.2:5555"], ["usb"]])
+        # adb gets no signal blocked or ignored (Velmora blocks SIGINT, SIGTERM
+        # and SIGHUP and ignores SIGPIPE) and no descriptor of Velmora's.
+        # Signals 32 and 33 belong to glibc, which leaves them as they are.
+        glibcs = (1 << 31) | (1 << 32)
+        masks = lambda name: [int(value, 16) & ~glibcs for value in self.workspace.record_values(name)]
+        self.assertEqual(masks("blocked"), [0] * 3)
+        self.assertEqual(masks("ignored"), [0] * 3)
+        self.assertEqual(self.workspace.record_values("inherited"), [])
 
         code, seconds = self.stop_by(signal.SIGTERM)
         self.assertEqual(code, 0)
@@ -103,7 +112,8 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(self.workspace.adb_runs()[0]["executable"], adb)
         self.assertEqual(self.workspace.log_lines()[1:4],
                          ["Received command", "Using default ADB path", "Path to ADB: adb"])
-        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+        # The terminal closing ends it as SIGTERM does.
+        self.assertEqual(self.stop_by(signal.SIGHUP)[0], 0)
 
     def resources(self):
         """The program's open descriptors and threads."""

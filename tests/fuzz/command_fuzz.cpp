@@ -134,7 +134,9 @@ void handleOne(Input& input, Model& model)
     environment.readAdbPath = [] { return storedPath; };
     environment.launchTool = [](const std::string& program, const ToolArguments& arguments) {
         launches.push_back({program, arguments});
-        return launchesSucceed;
+        ToolRun run;
+        run.started = launchesSucceed;
+        return run;
     };
     handleCommand(datagram, environment);
 
