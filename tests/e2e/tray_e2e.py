@@ -221,13 +221,19 @@ class Tray(unittest.TestCase):
         self.xdotool("click", "1")
         self.assertTrue(wait_for(lambda: window not in self.visible_windows()), "the menu stays")
 
-    def test_listeners_follow_the_network_after_resume(self):
+    def start_program(self):
+        """Starts velmora.exe with a stand-in adb stored as its path; returns
+        that path once the program listens."""
         adb = self.workspace.install_adb()
         self.workspace.store_adb_path(adb, self.network)
         program = self.workspace.copy(self.options.program, "velmora.exe")
         self.process = subprocess.Popen(self.network.in_host([self.options.wine, program]), env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
+        return adb
+
+    def test_listeners_follow_the_network_after_resume(self):
+        self.start_program()
         probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
 
         # Wine never delivers IP Helper's change notifications; waking from
@@ -257,13 +263,7 @@ class Tray(unittest.TestCase):
         default_adb = os.path.join(drive_c, *DEFAULT_ADB[3:].split("\\"))
         os.makedirs(os.path.dirname(default_adb), exist_ok=True)
         shutil.copy2(self.options.fake_adb, default_adb)
-        adb = self.workspace.install_adb()
-        self.workspace.store_adb_path(adb, self.network)
-
-        program = self.workspace.copy(self.options.program, "velmora.exe")
-        self.process = subprocess.Popen(self.network.in_host([self.options.wine, program]), env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
+        adb = self.start_program()
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
 
         started = None
