@@ -17,6 +17,7 @@
 #include "fake_adb.h"
 #include "services/event_log.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -45,8 +47,17 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(milliseconds(std::atol(argv[2])));
         return 0;
     }
-    // Taken first, before this program opens anything of its own.
-    const std::string inherited = inheritanceReport();
+    std::vector<std::string> steps;
+    const char* script = std::getenv("VELMORA_FAKE_ADB_SCRIPT");
+    {
+        std::ifstream file(script ? script : "");
+        for (std::string step; std::getline(file, step);)
+            steps.push_back(step);
+    }
+    // Taken before this program opens anything else of its own (and only
+    // when asked: under Wine it takes a good half second).
+    const bool report = std::find(steps.begin(), steps.end(), "report") != steps.end();
+    const std::string inherited = report ? inheritanceReport() : "";
 
     const char* record = std::getenv("VELMORA_FAKE_ADB_RECORD");
     if (!record)
@@ -62,9 +73,7 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(milliseconds(std::atol(sleep)));
 
     int exitCode = 0;
-    const char* script = std::getenv("VELMORA_FAKE_ADB_SCRIPT");
-    std::ifstream steps(script ? script : "");
-    for (std::string step; std::getline(steps, step);) {
+    for (const std::string& step : steps) {
         const std::string word = step.substr(0, step.find(' '));
         const std::string rest = step.size() > word.size() ? step.substr(word.size() + 1) : "";
         if (word == "stdout" || word == "stderr") {
