@@ -4,6 +4,7 @@
 #include "listener_sockets.h"
 #include "services/event_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <system_error>
@@ -115,10 +116,8 @@ bool destroyCommandLock()
 
 void openListeners()
 {
-    for (const Adapter& adapter : listAdapters()) {
-        if (isUsableAdapterAddress(adapter.address))
-            openListener(adapter);
-    }
+    for (const Adapter& adapter : planListenerChanges({}, listAdapters()).open)
+        openListener(adapter);
 }
 
 void followAdapters()
@@ -133,12 +132,9 @@ void followAdapters()
         closeListener(listenerTable[i]);
         writeLog({"Stopped listening on ", listenerTable[i].adapter.address});
     }
-    ListenerTable kept;
-    for (Listener& listener : listenerTable) {
-        if (listener.socket)
-            kept.push_back(std::move(listener));
-    }
-    listenerTable = std::move(kept);
+    listenerTable.erase(std::remove_if(listenerTable.begin(), listenerTable.end(),
+                                       [](const Listener& listener) { return !listener.socket; }),
+                        listenerTable.end());
 
     for (const Adapter& adapter : changes.open) {
         if (openListener(adapter))

@@ -4,34 +4,42 @@
 
 namespace {
 
-// A temporary file for the tool's output, deleted when the last handle to it
-// closes (a server the tool leaves behind may hold one for a while).
-struct OutputFile {
+// The tool's standard handles: input from the null device, output and error
+// to a temporary file, deleted when the last handle to it closes (a server
+// the tool leaves behind may hold one for a while). Both inheritable.
+struct ToolHandles {
     char path[MAX_PATH] = {};
-    HANDLE write = INVALID_HANDLE_VALUE;  // the tool's, inheritable
+    HANDLE input = INVALID_HANDLE_VALUE;
+    HANDLE output = INVALID_HANDLE_VALUE;
 
-    OutputFile()
+    ToolHandles()
     {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                            nullptr);
         char folder[MAX_PATH];
         const DWORD length = GetTempPathA(MAX_PATH, folder);
         if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "vlm", 0, path))
             return;
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        write = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                            nullptr);
-        if (write == INVALID_HANDLE_VALUE)
+        output = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | DELETE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (output == INVALID_HANDLE_VALUE)
             DeleteFileA(path);
     }
-    ~OutputFile()
+    ~ToolHandles()
     {
-        if (write != INVALID_HANDLE_VALUE)
-            CloseHandle(write);
+        for (HANDLE handle : {input, output}) {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
     }
+
+    bool usable() const { return input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE; }
 
     // What the tool wrote, from the start, up to the read limit; read through
     // a handle of our own, so the tool's file position does not matter.
-    void read(ToolRun& run) const
+    void readOutput(ToolRun& run) const
     {
         const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
@@ -49,6 +57,35 @@ struct OutputFile {
     }
 };
 
+// Starts the command line with the handles as its standard ones, without a
+// console window (its output goes to the log). It inherits those handles and
+// nothing else: not the listeners' sockets (a server holding port 2904 would
+// keep the next Velmora deaf), not the log.
+bool startWithOnly(const ToolHandles& handles, char* commandLine, PROCESS_INFORMATION& process)
+{
+    HANDLE inherited[] = {handles.input, handles.output};
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributeSpace(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeSpace.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size))
+        return false;
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles.input;
+    startup.StartupInfo.hStdOutput = handles.output;
+    startup.StartupInfo.hStdError = handles.output;
+    startup.lpAttributeList = attributes;
+    const bool started =
+        UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
+                                  nullptr, nullptr) &&
+        CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &process);
+    DeleteProcThreadAttributeList(attributes);
+    return started;
+}
+
 }  // namespace
 
 ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments)
@@ -56,56 +93,23 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     const std::optional<std::string> commandLine = buildCommandLine(program, arguments);
     if (!commandLine)
         return {};
+    const ToolHandles handles;
+    if (!handles.usable())
+        return {};
     std::vector<char> writable(commandLine->begin(), commandLine->end());
     writable.push_back('\0');
 
-    const OutputFile output;
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    const HANDLE input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                     OPEN_EXISTING, 0, nullptr);
-    if (output.write == INVALID_HANDLE_VALUE || input == INVALID_HANDLE_VALUE) {
-        if (input != INVALID_HANDLE_VALUE)
-            CloseHandle(input);
+    PROCESS_INFORMATION process{};
+    if (!startWithOnly(handles, writable.data(), process))
         return {};
-    }
-
-    // The tool inherits these two handles and nothing else: not the
-    // listeners' sockets (a server holding port 2904 would keep the next
-    // Velmora deaf), not the log.
-    HANDLE inherited[] = {input, output.write};
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> attributeSpace(size);
-    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeSpace.data());
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     ToolRun run;
-    if (InitializeProcThreadAttributeList(attributes, 1, 0, &size)) {
-        if (UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
-                                      nullptr, nullptr)) {
-            STARTUPINFOEXA startup{};
-            startup.StartupInfo.cb = sizeof startup;
-            startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-            startup.StartupInfo.hStdInput = input;
-            startup.StartupInfo.hStdOutput = output.write;
-            startup.StartupInfo.hStdError = output.write;
-            startup.lpAttributeList = attributes;
-            // Its output goes to the log: no console window of its own.
-            PROCESS_INFORMATION process{};
-            if (CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE,
-                               CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                               &startup.StartupInfo, &process)) {
-                WaitForSingleObject(process.hProcess, INFINITE);
-                DWORD exitCode = 0;
-                GetExitCodeProcess(process.hProcess, &exitCode);
-                CloseHandle(process.hThread);
-                CloseHandle(process.hProcess);
-                run.started = true;
-                run.exitCode = exitCode;
-            }
-        }
-        DeleteProcThreadAttributeList(attributes);
-    }
-    CloseHandle(input);
-    if (run.started)
-        output.read(run);
+    run.started = true;
+    run.exitCode = exitCode;
+    handles.readOutput(run);
     return run;
 }

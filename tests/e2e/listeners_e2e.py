@@ -155,8 +155,7 @@ class Listeners(unittest.TestCase):
             for each in datagrams:
                 self.network.send(each)
             self.assertTrue(wait_for(lambda: log().count("successfully") >= started and
-                                     len(self.workspace.adb_runs()) == len([r for r in self.workspace.adb_runs()
-                                                                            if r["done"]]), timeout=10), log())
+                                     all(run["done"] for run in self.workspace.adb_runs()), timeout=10), log())
             time.sleep(0.2)  # the lines after "successfully"
             return log()[before:]
 
