@@ -73,9 +73,12 @@ class Load(harness.NativeProgramCase):
         self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
         self.assertLessEqual(late - early, 256, "memory grew under the flood")
 
-        # Still listening afterwards.
+        # Still listening afterwards. The stand-in records its run before the
+        # log gets the line that follows it, so wait for the line.
         self.network.send(datagram("stop"))
-        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3), "the listener died")
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-2:] == ["adb usb", "successfully"]),
+                        "the listener died")
+        self.assertEqual(len(self.workspace.adb_runs()), 3)
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
         # The log moved aside at its bound; the newest lines are in log.txt.
@@ -83,7 +86,6 @@ class Load(harness.NativeProgramCase):
         self.assertLessEqual(largest[0], LOG_LIMIT + LONGEST_LINE)
         self.assertLessEqual(os.path.getsize(log), LOG_LIMIT)
         self.assertTrue(LOG_LIMIT - LONGEST_LINE < os.path.getsize(older) <= LOG_LIMIT, os.path.getsize(older))
-        self.assertEqual(self.workspace.log_lines()[-2:], ["adb usb", "successfully"])
 
 
 if __name__ == "__main__":
