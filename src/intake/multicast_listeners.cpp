@@ -71,27 +71,17 @@ bool isUsableAdapterAddress(std::string_view address)
 
 ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now)
 {
-    ListenerChanges changes;
-    const auto isThereNow = [&](const Adapter& listener) {
-        for (const Adapter& adapter : now) {
-            if (sameListener(adapter, listener) && isUsableAdapterAddress(adapter.address))
-                return true;
-        }
-        return false;
+    const auto holds = [](const std::vector<Adapter>& adapters, const Adapter& wanted) {
+        return std::any_of(adapters.begin(), adapters.end(),
+                           [&](const Adapter& adapter) { return sameListener(adapter, wanted); });
     };
+    ListenerChanges changes;
     for (std::size_t i = 0; i < listening.size(); ++i) {
-        if (!isThereNow(listening[i]))
+        if (!isUsableAdapterAddress(listening[i].address) || !holds(now, listening[i]))
             changes.close.push_back(i);
     }
     for (const Adapter& adapter : now) {
-        if (!isUsableAdapterAddress(adapter.address))
-            continue;
-        bool covered = false;
-        for (const Adapter& listener : listening)
-            covered = covered || sameListener(adapter, listener);
-        for (const Adapter& planned : changes.open)
-            covered = covered || sameListener(adapter, planned);
-        if (!covered)
+        if (isUsableAdapterAddress(adapter.address) && !holds(listening, adapter) && !holds(changes.open, adapter))
             changes.open.push_back(adapter);
     }
     return changes;

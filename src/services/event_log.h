@@ -1,9 +1,9 @@
 // The event log: "log.txt" beside the executable, emptied at start-up and
 // appended one line per event. It never grows past LOG_LIMIT: the line that
 // would take it there first moves it to "log.1.txt" (replacing that), so at
-// most about twice the limit is on disk and the newest lines are in log.txt. The file is opened and closed for every line,
-// so it can be read at any time. Lines written from several threads at once
-// stay whole and apart.
+// most about twice the limit is on disk and the newest lines are in log.txt.
+// The file is opened and closed for every line, so it can be read at any
+// time. Lines written from several threads at once stay whole and apart.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,8 @@
 
 #include "event_log.h"
 
+#include <algorithm>
+
 namespace {
 
 // The C runtime's rules: backslashes are literal unless they precede a double
@@ -75,6 +77,21 @@ std::vector<std::string> toolReport(const ToolRun& run)
     else if (run.exitCode != 0)
         lines.push_back("adb exit code: " + std::to_string(run.exitCode));
     return lines;
+}
+
+void readToolOutput(ToolRun& run, const OutputReader& read)
+{
+    // One byte past the limit tells whether it wrote more.
+    run.output.resize(TOOL_OUTPUT_READ_LIMIT + 1);
+    std::size_t have = 0;
+    while (have < run.output.size()) {
+        const long long count = read(&run.output[have], run.output.size() - have, have);
+        if (count <= 0)
+            break;
+        have += static_cast<std::size_t>(count);
+    }
+    run.outputCut = have > TOOL_OUTPUT_READ_LIMIT;
+    run.output.resize(std::min(have, TOOL_OUTPUT_READ_LIMIT));
 }
 
 bool runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)

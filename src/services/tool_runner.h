@@ -47,3 +47,10 @@ bool runTool(const std::string& program, const ToolArguments& arguments,
 std::vector<std::string> toolReport(const ToolRun& run);
 
 std::optional<std::string> buildCommandLine(std::string_view program, const ToolArguments& arguments);
+
+// For the per-OS part: fills run.output from the tool's output file, up to
+// TOOL_OUTPUT_READ_LIMIT, and tells whether there was more. read(buffer, size,
+// offset) reads from that offset of the file and returns how much it read,
+// 0 at the end, less than 0 on an error.
+using OutputReader = std::function<long long(char*, std::size_t, std::size_t)>;
+void readToolOutput(ToolRun& run, const OutputReader& read);

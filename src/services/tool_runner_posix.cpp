@@ -10,27 +10,6 @@
 
 extern char** environ;
 
-namespace {
-
-// What the tool wrote, from the start of the file, up to the read limit.
-void readOutput(int fd, ToolRun& run)
-{
-    run.output.resize(TOOL_OUTPUT_READ_LIMIT + 1);
-    std::size_t have = 0;
-    while (have < run.output.size()) {
-        const ssize_t count = pread(fd, &run.output[have], run.output.size() - have, static_cast<off_t>(have));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            break;
-        have += static_cast<std::size_t>(count);
-    }
-    run.outputCut = have > TOOL_OUTPUT_READ_LIMIT;
-    run.output.resize(have > TOOL_OUTPUT_READ_LIMIT ? TOOL_OUTPUT_READ_LIMIT : have);
-}
-
-}  // namespace
-
 ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments)
 {
     std::vector<char*> argv;
@@ -76,7 +55,12 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
             run.signal = WTERMSIG(status);
         else if (WIFEXITED(status))
             run.exitCode = static_cast<unsigned long>(WEXITSTATUS(status));
-        readOutput(output, run);
+        readToolOutput(run, [output](char* buffer, std::size_t size, std::size_t offset) {
+            ssize_t count;
+            while ((count = pread(output, buffer, size, static_cast<off_t>(offset))) < 0 && errno == EINTR) {
+            }
+            return static_cast<long long>(count);
+        });
     }
     close(output);
     return run;

@@ -45,15 +45,13 @@ struct ToolHandles {
                                         nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return;
-        run.output.resize(TOOL_OUTPUT_READ_LIMIT + 1);
-        DWORD have = 0, count = 0;
-        while (have < run.output.size() &&
-               ReadFile(file, &run.output[have], static_cast<DWORD>(run.output.size() - have), &count, nullptr) &&
-               count > 0)
-            have += count;
+        // Each read goes on where the last one ended, which is the offset asked for.
+        readToolOutput(run, [file](char* buffer, std::size_t size, std::size_t) {
+            DWORD count = 0;
+            return ReadFile(file, buffer, static_cast<DWORD>(size), &count, nullptr) ? static_cast<long long>(count)
+                                                                                      : -1LL;
+        });
         CloseHandle(file);
-        run.outputCut = have > TOOL_OUTPUT_READ_LIMIT;
-        run.output.resize(have > TOOL_OUTPUT_READ_LIMIT ? TOOL_OUTPUT_READ_LIMIT : have);
     }
 };
 

@@ -30,20 +30,19 @@ constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
 HINSTANCE appInstance = nullptr;
 NOTIFYICONDATAW trayEntry{};
 UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
-HWND trayWindow = nullptr;
 HANDLE addressNotification = nullptr;
 HANDLE interfaceNotification = nullptr;
 
-// IP Helper calls these on a thread of its own: they only tell the window,
-// whose thread owns the listeners.
-void CALLBACK onAddressChange(void*, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
+// IP Helper calls these on a thread of its own, with the window as context:
+// they only tell the window, whose thread owns the listeners.
+void CALLBACK onAddressChange(void* window, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
 {
-    PostMessageW(trayWindow, WM_NETWORK_CHANGED, 0, 0);
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
 }
 
-void CALLBACK onInterfaceChange(void*, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
+void CALLBACK onInterfaceChange(void* window, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
 {
-    PostMessageW(trayWindow, WM_NETWORK_CHANGED, 0, 0);
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
 }
 
 // Every change (re)starts the timer, so a burst of them is followed by one
@@ -143,9 +142,8 @@ bool createTray(void* instance)
     const HWND window =
         CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    trayWindow = window;
-    NotifyUnicastIpAddressChange(AF_INET, onAddressChange, nullptr, FALSE, &addressNotification);
-    NotifyIpInterfaceChange(AF_INET, onInterfaceChange, nullptr, FALSE, &interfaceNotification);
+    NotifyUnicastIpAddressChange(AF_INET, onAddressChange, window, FALSE, &addressNotification);
+    NotifyIpInterfaceChange(AF_INET, onInterfaceChange, window, FALSE, &interfaceNotification);
 
     trayEntry.cbSize = NOTIFYICONDATAW_V1_SIZE;
     trayEntry.hWnd = window;

@@ -45,11 +45,15 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 1.0 * self.options.time_scale)
 
-    def test_sigterm_while_adb_still_runs(self):
+    def start_with_adb_running(self):
+        """Starts the program and has it run an adb that takes 4 s."""
         self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))
         self.start()
         self.network.send(datagram("stop"))
         self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "adb never started")
+
+    def test_sigterm_while_adb_still_runs(self):
+        self.start_with_adb_running()
 
         code, seconds = self.stop_by(signal.SIGTERM)
         self.assertEqual(code, 0)
@@ -189,10 +193,7 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
     def test_network_change_while_adb_runs_is_followed_at_once(self):
-        self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))
-        self.start()
-        self.network.send(datagram("stop"))
-        self.assertTrue(wait_for(lambda: self.workspace.adb_runs()), "adb never started")
+        self.start_with_adb_running()
         # The command lock is held for 4 s; the new listener does not wait.
         self.network.add_adapter()
         self.assertTrue(wait_for(lambda: "Listening on 198.18.1.1" in self.workspace.log_lines(),

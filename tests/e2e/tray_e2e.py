@@ -117,12 +117,16 @@ class Tray(unittest.TestCase):
         return subprocess.run(self.network.in_host(["xdotool"] + list(args)), env=self.env,
                               capture_output=True).stdout.decode()
 
+    def visible_named(self, name):
+        """The ids of the visible windows whose title matches name."""
+        return self.xdotool("search", "--onlyvisible", "--name", name).split()
+
     def window_named(self, name):
-        """The id of the visible window with this title, waiting for it to show."""
-        return wait_for(lambda: self.xdotool("search", "--onlyvisible", "--name", name).split(), timeout=15)
+        """The ids of the visible windows with this title, waiting for one to show."""
+        return wait_for(lambda: self.visible_named(name), timeout=15)
 
     def window_gone(self, name):
-        return wait_for(lambda: not self.xdotool("search", "--onlyvisible", "--name", name).strip())
+        return wait_for(lambda: not self.visible_named(name))
 
     def box_of(self, window):
         """The window's box (left, top, right, bottom) on screen. xwininfo
@@ -156,7 +160,7 @@ class Tray(unittest.TestCase):
         return wait_for(settled, timeout=10, interval=0)
 
     def visible_windows(self):
-        return set(self.xdotool("search", "--onlyvisible", "--name", "").split())
+        return set(self.visible_named(""))
 
     def open_menu(self):
         """Right-clicks the icon until the menu shows; returns the screen, the
