@@ -33,6 +33,18 @@ TEST(AdbPathFromStoredValue, NeverCutsAValueThatDoesNotFit)
     EXPECT_EQ(fromValue(std::string(5000, 'a')), "");
 }
 
+TEST(AdbPathFromStoredValue, WideValuesFollowTheSameRulesInUnits)
+{
+    const std::wstring longest(260, static_cast<wchar_t>(0x141));  // 260 of "Ł"
+    EXPECT_EQ(adbPathFromStoredValue(longest.data(), longest.size()), longest);
+    const std::wstring full(261, static_cast<wchar_t>(0x141));
+    EXPECT_EQ(adbPathFromStoredValue(full.data(), full.size()), L"");
+    const std::wstring broken = L"C:\\a\nb.exe";
+    EXPECT_EQ(adbPathFromStoredValue(broken.data(), broken.size()), L"");
+    EXPECT_TRUE(isStorableAdbPath(std::wstring_view(longest)));
+    EXPECT_FALSE(isStorableAdbPath(std::wstring_view(full)));
+}
+
 TEST(AdbPathFromStoredValue, ControlCharactersMakeItNoValue)
 {
     for (const std::string& value : {"C:\\adb\nPath to ADB: C:\\evil.exe"s, "C:\\a\rb"s, "\tC:\\adb.exe"s,
@@ -64,8 +76,10 @@ TEST_F(AdbSetting, NothingStoredReadsEmpty)
 
 TEST_F(AdbSetting, StoredPathReadsBackExactly)
 {
+    // Android Studio's SDK under the user's folder, whatever letters the user name has.
+    const std::string unicode = "C:\\Users\\\xc5\x81ukasz\\AppData\\Local\\Android\\Sdk\\\xe6\x9d\xb1\\adb.exe";
     for (const std::string& path : {"C:\\Program Files\\Android SDK\\adb.exe"s,
-                                   "C:\\tools\\100% adb\\adb.exe"s, std::string(260, 'x')}) {
+                                   "C:\\tools\\100% adb\\adb.exe"s, std::string(260, 'x'), unicode}) {
         ASSERT_TRUE(storeAdbPath(path));
         EXPECT_EQ(loadAdbPath(), path);
     }

@@ -32,10 +32,19 @@ versions=$(strings -n 3 -e l "$exe")
 for pair in "CompanyName Corvend" "ProductName Velmora" "FileVersion $version" "ProductVersion $version"; do
     echo "$versions" | grep -A1 -x "${pair% *}" | grep -qx "${pair#* }" || fail "no version string $pair"
 done
+# The version's four numbers, the parts not given being 0, as Windows shows
+# them in the file's properties and as the manifest names the program.
+quad=$(echo "$version.0.0.0" | cut -d. -f1-4)
+numbers=$(echo "$quad" | sed 's/\./, /g')
+resources=$("$(echo "$objdump" | sed 's/objdump$/windres/')" -i "$exe" -O rc) || fail "resources unreadable"
+for field in FILEVERSION PRODUCTVERSION; do
+    echo "$resources" | grep -qx " *$field $numbers" || fail "$field is not $numbers"
+done
 # The program and Common Controls 6 must name the same processor, or Windows
 # refuses the manifest.
 manifest=$(strings "$exe")
 echo "$manifest" | grep -q 'requestedExecutionLevel level="asInvoker"' || fail "no manifest"
+echo "$manifest" | grep -q "name=\"Corvend.Velmora\" version=\"$quad\"" || fail "manifest does not name version $quad"
 [ "$(echo "$manifest" | grep -c "processorArchitecture=\"$arch\"")" -eq 2 ] ||
     fail "manifest does not name $arch for the program and Common Controls"
 [ $status -eq 0 ] && echo "velmora.exe ($bits-bit, version $version): $(wc -c <"$exe") bytes"

@@ -36,6 +36,17 @@ TEST(LogPathBeside, NeverCutsAPathThatDoesNotFit)
     ASSERT_EQ(logPathBeside(fits + "x").size(), MAX_PATH_CHARS);
     const std::string tooLong = sep + std::string(MAX_PATH_CHARS - 8, 'd') + sep;
     EXPECT_EQ(logPathBeside(tooLong + "x"), "");
+
+    // Windows counts UTF-16 units, Linux bytes: "ł" is one unit and two bytes.
+    std::string letters;
+    for (std::size_t i = 0; i < MAX_PATH_CHARS - 9; ++i)
+        letters += "\xc5\x82";
+    const std::string path = sep + letters + sep + "x";
+#ifdef _WIN32
+    EXPECT_EQ(logPathBeside(path), sep + letters + sep + "log.txt");
+#else
+    EXPECT_EQ(logPathBeside(path), "");
+#endif
 }
 
 TEST(ExecutablePath, NamesThisVeryProgram)
@@ -112,6 +123,18 @@ TEST(EventLog, LinesThatWouldPassTheLimitMoveTheLogAside)
     resetLog();
     EXPECT_TRUE(readLog().empty());
     EXPECT_FALSE(std::ifstream(olderLogPath(logFilePath())).good());
+}
+
+TEST(EventLog, ALogThatCannotMoveIsEmptiedForTheNewestLine)
+{
+    const std::string path = testDirectory() + "held-log.txt";
+    const std::string nowhere = testDirectory() + "no such folder" + DIRECTORY_SEPARATORS[0] + "held-log.1.txt";
+    std::remove(path.c_str());
+    const std::uintmax_t limit = 2 * (std::string("line\n").size() + std::string(LINE_END).size() - 1);
+    EXPECT_TRUE(appendLogLine(path, nowhere, "line\n", limit));
+    EXPECT_TRUE(appendLogLine(path, nowhere, "line\n", limit));
+    EXPECT_TRUE(appendLogLine(path, nowhere, "newest\n", limit));
+    EXPECT_EQ(fileText(path), std::string("newest") + LINE_END);
 }
 
 std::vector<std::string> sunk;

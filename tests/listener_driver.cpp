@@ -1,7 +1,7 @@
 // Opens the listeners as the program does, prints the listener table, and
 // closes them again when the line "quit" or the end of input arrives. Lets
 // the network tests drive the listeners of either build without the tray.
-#include "intake/multicast_listeners.h"
+#include "intake/listener_sockets.h"
 #include "services/event_log.h"
 
 #include <cstdio>
@@ -16,7 +16,7 @@ int main()
     writeLog({"Starting"});
     if (!startSocketLibrary())
         return 1;
-    openListeners();
+    openListeners(listAdapters());
     for (std::size_t i = 0; i < listenerTable.size(); ++i)
         std::printf("\nlistener %zu %s\n", i, listenerTable[i].adapter.address.c_str());
     std::printf("ready\n");

@@ -1,6 +1,9 @@
 #include "intake/command_datagram.h"
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
+#include "intake/network_watch.h"
+#include "services/event_log.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +67,34 @@ TEST(PlanListenerChanges, KeepsWhatMatchesClosesWhatChangedOpensWhatIsNew)
             EXPECT_EQ(changes.open[i].index, c.open[i].index) << c.what;
         }
     }
+}
+
+TEST(FollowAdapters, AListThatCannotBeHadKeepsEveryListener)
+{
+    // Socketless entries: only the table is at stake here.
+    listenerTable = {{adapters({"eth0#2=10.0.0.5"})[0], nullptr}, {adapters({"eth1#4=198.18.0.1"})[0], nullptr}};
+    resetLog();
+    EXPECT_FALSE(followAdapters(std::nullopt));
+    EXPECT_EQ(listenerTable.size(), 2u);
+    EXPECT_FALSE(openListeners(std::nullopt));
+    EXPECT_TRUE(readLogMessages().empty());
+
+    // A list without adapters is another matter: every listener goes.
+    EXPECT_TRUE(followAdapters(std::vector<Adapter>{}));
+    EXPECT_TRUE(listenerTable.empty());
+    EXPECT_EQ(readLogMessages(), (std::vector<std::string>{"Stopped listening on 10.0.0.5",
+                                                           "Stopped listening on 198.18.0.1"}));
+}
+
+TEST(SettledAt, AQuietMomentAfterTheLastChangeButNoLaterThanTheLimit)
+{
+    const NetworkClock::time_point first{};
+    const auto ms = [&](int n) { return first + std::chrono::milliseconds(n); };
+    const struct {
+        int last, settled;
+    } cases[] = {{0, 200}, {150, 350}, {1800, 2000}, {1950, 2000}, {60000, 2000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(settledAt(first, ms(c.last)), ms(c.settled)) << "last change at " << c.last << " ms";
 }
 
 TEST(PrintSetupError, NamesStepCodeAndAddressWithoutLineEnd)

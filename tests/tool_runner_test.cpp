@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 const std::string DEFAULT_WINDOWS_ADB =
@@ -121,9 +124,37 @@ TEST(ToolReport, TellsWhatTheToolWroteAndHowItEnded)
          {"adb: failed to connect to '198.18.0.2:5555': Connection refused"}},
         {"exit code as the OS reports it", ran("", 3221225477ul), {"adb exit code: 3221225477"}},
         {"ended by a signal", ran("", 0, 9), {"adb ended by signal 9"}},
+        {"wait failed", [] {
+             ToolRun run = ran("", 0);
+             run.exitCodeKnown = false;
+             return run;
+         }(), {"adb exit code unknown"}},
+        {"output to the null device", [] {
+             ToolRun run = ran("", 1);
+             run.outputCaptured = false;
+             return run;
+         }(), {"adb: (output not captured)", "adb exit code: 1"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(toolReport(c.run), c.report) << c.what;
+}
+
+TEST(ReadToolOutput, TakesUpToTheLimitAndTellsWhetherThereWasMore)
+{
+    for (const std::size_t size : {std::size_t{0}, std::size_t{5000}, TOOL_OUTPUT_READ_LIMIT,
+                                   TOOL_OUTPUT_READ_LIMIT + 1, std::size_t{1} << 20}) {
+        std::string file(size, 'x');
+        for (std::size_t i = 0; i < size; i += 7)
+            file[i] = static_cast<char>('a' + i % 26);
+        ToolRun run;
+        readToolOutput(run, [&](char* buffer, std::size_t wanted, std::size_t offset) {
+            const std::size_t count = std::min({wanted, std::size_t{1000}, file.size() - offset});
+            file.copy(buffer, count, offset);
+            return static_cast<long long>(count);
+        });
+        EXPECT_EQ(run.output, file.substr(0, TOOL_OUTPUT_READ_LIMIT)) << size;
+        EXPECT_EQ(run.outputCut, size > TOOL_OUTPUT_READ_LIMIT) << size;
+    }
 }
 
 TEST(LaunchAndWait, MissingProgramIsNotStarted)
@@ -172,3 +203,21 @@ TEST(LaunchAndWait, ProgramInAFolderWithSpaces)
 }
 
 }  // namespace
+
+#ifdef _WIN32
+TEST(LaunchAndWait, RunsEvenWhenItsOutputCannotBeCaptured)
+{
+    // Windows makes the output file in the temporary folder.
+    const std::string record = prepareFakeAdb("uncaptured");
+    setFakeAdbBehaviour("stdout restarting in USB mode\n");
+    const char* tmp = std::getenv("TMP");
+    const std::string savedTmp = tmp ? tmp : "";
+    setEnvironment("TMP", testDirectory() + "no such folder");
+    const ToolRun run = launchAndWait(fakeAdbPath(), {"usb"});
+    setEnvironment("TMP", savedTmp);
+    setFakeAdbBehaviour("");
+    EXPECT_TRUE(run.started);
+    EXPECT_EQ(toolReport(run), std::vector<std::string>{"adb: (output not captured)"});
+    EXPECT_EQ(readFakeAdbRuns(record).size(), 1u);
+}
+#endif

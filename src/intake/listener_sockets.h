@@ -6,12 +6,14 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
-// Prints "<what> (<code>) on <address>", without a line end.
-void printSetupError(const char* what, int code, const std::string& address);
+// Windows Sockets 2.2 where there is such a library; false after printing
+// why.
+bool startSocketLibrary();
+void stopSocketLibrary();
 
-std::vector<Adapter> listAdapters();  // prints why when the list cannot be had
+// The IPv4 adapters; nullopt after printing why when they cannot be listed.
+AdapterListing listAdapters();
 
 // A socket bound to the command port on the adapter and joined to the group
 // there; nullptr after printing the failing step. It closes when the last

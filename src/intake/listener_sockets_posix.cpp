@@ -39,13 +39,13 @@ ip_mreqn groupMembership(const Adapter& adapter)
 
 }  // namespace
 
-std::vector<Adapter> listAdapters()
+AdapterListing listAdapters()
 {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
         std::printf("getifaddrs failed with error: %d\n", errno);
         std::fflush(stdout);
-        return {};
+        return std::nullopt;
     }
     // The first IPv4 address of each interface, loopback left out. An
     // address with a label ("eth0:1") is listed under its label, which is the

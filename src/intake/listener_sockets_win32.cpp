@@ -36,12 +36,6 @@ ip_mreq groupMembership(const Adapter& adapter)
     return membership;
 }
 
-void printAllocationError()
-{
-    std::printf("Error allocating memory needed to call GetAdaptersinfo\n");
-    std::fflush(stdout);
-}
-
 }  // namespace
 
 bool startSocketLibrary()
@@ -61,41 +55,37 @@ void stopSocketLibrary()
     WSACleanup();
 }
 
-std::vector<Adapter> listAdapters()
+AdapterListing listAdapters()
 {
-    // Asked once with room for one adapter, then once more with the size the
-    // platform reports.
+    // Asked with room for one adapter, then with the size the platform
+    // reports. The list may grow in between (an adapter coming up, which is
+    // when it is read), so that is asked again a few times.
     const HANDLE heap = GetProcessHeap();
     ULONG size = sizeof(IP_ADAPTER_INFO);
-    auto* info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
-    if (!info) {
-        printAllocationError();
-        return {};
-    }
-    if (GetAdaptersInfo(info, &size) == ERROR_BUFFER_OVERFLOW) {
-        HeapFree(heap, 0, info);
-        info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
+    DWORD result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 5 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        auto* info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
         if (!info) {
-            printAllocationError();
-            return {};
+            std::printf("Error allocating memory needed to call GetAdaptersinfo\n");
+            std::fflush(stdout);
+            return std::nullopt;
         }
-    }
-    const DWORD result = GetAdaptersInfo(info, &size);
-    if (result != NO_ERROR) {
-        std::printf("GetAdaptersInfo failed with error: %d\n", static_cast<int>(result));
-        std::fflush(stdout);
+        result = GetAdaptersInfo(info, &size);
+        std::vector<Adapter> adapters;
+        for (const IP_ADAPTER_INFO* adapter = info; result == NO_ERROR && adapter; adapter = adapter->Next) {
+            const char* address = adapter->IpAddressList.IpAddress.String;
+            adapters.push_back({adapter->AdapterName,
+                                std::string(address, strnlen(address, sizeof adapter->IpAddressList.IpAddress.String)),
+                                static_cast<unsigned>(adapter->Index)});
+        }
         HeapFree(heap, 0, info);
-        return {};
+        // No adapter at all is a list too, an empty one.
+        if (result == NO_ERROR || result == ERROR_NO_DATA)
+            return adapters;
     }
-    std::vector<Adapter> adapters;
-    for (const IP_ADAPTER_INFO* adapter = info; adapter; adapter = adapter->Next) {
-        const char* address = adapter->IpAddressList.IpAddress.String;
-        adapters.push_back({adapter->AdapterName,
-                            std::string(address, strnlen(address, sizeof adapter->IpAddressList.IpAddress.String)),
-                            static_cast<unsigned>(adapter->Index)});
-    }
-    HeapFree(heap, 0, info);
-    return adapters;
+    std::printf("GetAdaptersInfo failed with error: %d\n", static_cast<int>(result));
+    std::fflush(stdout);
+    return std::nullopt;
 }
 
 SharedListenerSocket openListenerSocket(const Adapter& adapter)

@@ -40,25 +40,28 @@ void receiverLoop(SharedListenerSocket socket)
     }
 }
 
-// Opens a listener on the adapter and starts its receiver; false when the
-// socket cannot be set up (printed already).
+// Opens a listener on the adapter and starts its receiver; false when either
+// fails (printed). A listener without a receiver would only look like one:
+// its socket closes, and the adapter is tried again at the next change.
 bool openListener(const Adapter& adapter)
 {
     SharedListenerSocket socket = openListenerSocket(adapter);
     if (!socket)
         return false;
-    listenerTable.push_back({adapter, socket});
     try {
-        std::thread(receiverLoop, std::move(socket)).detach();
-    } catch (const std::system_error&) {
-        // Kept in the table without a thread, and closed with the others.
+        std::thread(receiverLoop, socket).detach();
+    } catch (const std::system_error& error) {
+        printSetupError("Thread error", error.code().value(), adapter.address);
+        return false;
     }
+    listenerTable.push_back({adapter, std::move(socket)});
     return true;
 }
 
 void closeListener(Listener& listener)
 {
-    wakeListenerSocket(*listener.socket, listener.adapter);
+    if (listener.socket)
+        wakeListenerSocket(*listener.socket, listener.adapter);
     listener.socket.reset();
 }
 
@@ -104,18 +107,25 @@ bool destroyCommandLock()
     return commandLock && commandLock->try_lock();
 }
 
-void openListeners()
+bool openListeners(const AdapterListing& adapters)
 {
-    for (const Adapter& adapter : planListenerChanges({}, listAdapters()).open)
+    if (!adapters)
+        return false;
+    for (const Adapter& adapter : planListenerChanges({}, *adapters).open)
         openListener(adapter);
+    return true;
 }
 
-void followAdapters()
+bool followAdapters(const AdapterListing& adapters)
 {
+    // A list that could not be had says nothing of the adapters: closing
+    // every listener on it would leave Velmora deaf.
+    if (!adapters)
+        return false;
     std::vector<Adapter> listening;
     for (const Listener& listener : listenerTable)
         listening.push_back(listener.adapter);
-    const ListenerChanges changes = planListenerChanges(listening, listAdapters());
+    const ListenerChanges changes = planListenerChanges(listening, *adapters);
 
     // Closed first: an address that moved to another adapter is then free.
     for (std::size_t i : changes.close) {
@@ -130,6 +140,7 @@ void followAdapters()
         if (openListener(adapter))
             writeLog({"Listening on ", adapter.address});
     }
+    return true;
 }
 
 void closeListeners()

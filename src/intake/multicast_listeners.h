@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +17,6 @@ constexpr const char* GROUP_ADDRESS = "239.123.126.129";
 constexpr std::uint16_t COMMAND_PORT = 2904;
 constexpr std::size_t RECEIVE_LIMIT = 45;  // bytes taken of a datagram
 constexpr int MULTICAST_TTL = 16;
-
-// How long the network must stay quiet after a change before the listeners
-// are brought in line: an adapter coming up brings a burst of changes.
-constexpr int NETWORK_SETTLE_MS = 200;
 
 struct Adapter {
     std::string name;     // the OS's name for the interface
@@ -41,6 +38,10 @@ struct Listener {
 // In the order the listeners were set up. Written by the main thread only.
 using ListenerTable = std::vector<Listener>;
 extern ListenerTable listenerTable;
+
+// The adapters as the OS lists them (listener_sockets.h); nullopt when the
+// list cannot be had, which is not the same as a list without adapters.
+using AdapterListing = std::optional<std::vector<Adapter>>;
 
 // An address that can carry a listener: a real dotted quad, not "0.0.0.0".
 bool isUsableAdapterAddress(std::string_view address);
@@ -64,15 +65,22 @@ ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const
 void initCommandLock();
 bool destroyCommandLock();
 
-// Sets up a listener for every usable adapter; failures are printed to
-// standard output and skipped.
-void openListeners();
+// Prints "<what> (<code>) on <address>", without a line end.
+void printSetupError(const char* what, int code, const std::string& address);
 
-// Brings the listeners in line with the adapters there are now, as a change
-// of the network asks: "Stopped listening on ADDRESS" for each one closed,
+// Sets up a listener for every usable adapter listed; failures are printed to
+// standard output and skipped. False when the adapters could not be listed:
+// nothing is opened then, and the caller tries again later.
+bool openListeners(const AdapterListing& adapters);
+
+// Brings the listeners in line with the adapters listed now, as a change of
+// the network asks: "Stopped listening on ADDRESS" for each one closed,
 // "Listening on ADDRESS" for each one opened. Listeners that still match are
-// not touched. Never waits for a command being handled.
-void followAdapters();
+// not touched. An adapter whose listener cannot be set up (its receiver
+// thread included) is left for the next change. When the adapters could not
+// be listed, every listener stays as it is and the result is false. Never
+// waits for a command being handled.
+bool followAdapters(const AdapterListing& adapters);
 
 // Leaves the groups and stops every receiver; empties the table.
 void closeListeners();
@@ -81,8 +89,3 @@ void closeListeners();
 // command lock and stops the socket library. False when a command is still
 // running, as destroyCommandLock says.
 bool stopListening();
-
-// Windows Sockets 2.2 where there is such a library; false after printing
-// why. Provided by the per-OS part.
-bool startSocketLibrary();
-void stopSocketLibrary();

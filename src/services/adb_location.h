@@ -12,20 +12,22 @@
 // Used when nothing usable is stored; also where "Set ADB Path" starts.
 extern const std::string_view DEFAULT_ADB_PATH;
 
-// The stored value is read into a buffer of this many bytes; a larger value
-// counts as no value.
-constexpr std::size_t ADB_PATH_VALUE_BYTES = 261;
+// The stored value is read into a buffer of this many characters (bytes on
+// Linux, UTF-16 units on Windows); a larger value counts as no value.
+constexpr std::size_t ADB_PATH_VALUE_CHARS = 261;
 
-// The path in a stored value of count bytes: up to the first NUL. A value that
-// does not fit the read buffer, or fills it without a terminator, reads as
-// empty rather than as a cut path (a cut path would name another program).
-// So does a value holding control characters, which no Windows path has and
-// which would break the log line that shows the path.
+// The path in a stored value of count characters: up to the first NUL. A
+// value that does not fit the read buffer, or fills it without a terminator,
+// reads as empty rather than as a cut path (a cut path would name another
+// program). So does a value holding control characters, which no Windows path
+// has and which would break the log line that shows the path.
 std::string adbPathFromStoredValue(const char* bytes, std::size_t count);
+std::wstring adbPathFromStoredValue(const wchar_t* units, std::size_t count);
 
 // A path that reads back whole: shorter than the read buffer, without NUL or
 // other control characters.
 bool isStorableAdbPath(std::string_view path);
+bool isStorableAdbPath(std::wstring_view path);
 
 // The stored path, or the empty text when there is none; the caller applies
 // DEFAULT_ADB_PATH so that it can log that it did.

@@ -39,7 +39,7 @@ std::string loadAdbPath()
         return {};
     // Room for a line end after the value, and one byte more, which tells a
     // value that is too large.
-    char buffer[ADB_PATH_VALUE_BYTES + 3] = {};
+    char buffer[ADB_PATH_VALUE_CHARS + 3] = {};
     std::size_t count = 0;
     for (ssize_t got; count < sizeof buffer && (got = read(fd, buffer + count, sizeof buffer - count)) > 0;)
         count += static_cast<std::size_t>(got);

@@ -1,4 +1,5 @@
 #include "adb_location.h"
+#include "wide_text.h"
 
 #include <windows.h>
 
@@ -7,38 +8,39 @@ const std::string_view DEFAULT_ADB_PATH =
 
 namespace {
 
-constexpr const char* KEY_PATH = "Software\\Corvend\\Velmora";
-constexpr const wchar_t* KEY_PATH_WIDE = L"Software\\Corvend\\Velmora";
-constexpr const char* VALUE_NAME = "ADBPath";
+constexpr const wchar_t* KEY_PATH = L"Software\\Corvend\\Velmora";
+constexpr const wchar_t* VALUE_NAME = L"ADBPath";
 
 }  // namespace
 
+// The value is read and written as UTF-16, as the registry holds it, so that
+// any path reads back exactly, whatever the system's code page.
 std::string loadAdbPath()
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY_PATH, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KEY_PATH, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return {};
-    char buffer[ADB_PATH_VALUE_BYTES] = {};
+    wchar_t buffer[ADB_PATH_VALUE_CHARS] = {};
     DWORD size = sizeof buffer;
     const LONG result =
-        RegQueryValueExA(key, VALUE_NAME, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+        RegQueryValueExW(key, VALUE_NAME, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
     if (result != ERROR_SUCCESS)
         return {};
-    return adbPathFromStoredValue(buffer, size);
+    return toUtf8(adbPathFromStoredValue(buffer, size / sizeof(wchar_t)));
 }
 
 bool storeAdbPath(std::string_view path)
 {
-    if (!isStorableAdbPath(path))
+    const std::wstring wide = toUtf16(path);
+    if (!isStorableAdbPath(wide))
         return false;
     HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, KEY_PATH_WIDE, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, KEY_PATH, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const LONG result = RegSetValueExA(key, VALUE_NAME, 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(path.data()),
-                                       static_cast<DWORD>(path.size()));
+    const LONG result = RegSetValueExW(key, VALUE_NAME, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.data()),
+                                       static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }

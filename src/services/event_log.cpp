@@ -34,7 +34,7 @@ std::string logPathBeside(std::string_view executable)
         return {};
     std::string path(executable.substr(0, cut + 1));
     path.append(LOG_FILE_NAME);
-    if (path.size() > MAX_PATH_CHARS)
+    if (pathLength(path) > MAX_PATH_CHARS)
         return {};
     return path;
 }
@@ -55,9 +55,8 @@ void resetLog()
     if (path.empty())
         return;
     const std::lock_guard<std::mutex> hold(logLock);
-    if (std::FILE* file = std::fopen(path.c_str(), "w"))
-        std::fclose(file);
-    std::remove(olderLogPath(path).c_str());
+    emptyFile(path);
+    removeFile(olderLogPath(path));
 }
 
 bool appendLogLine(const std::string& path, const std::string& olderPath, const std::string& line,
@@ -66,9 +65,11 @@ bool appendLogLine(const std::string& path, const std::string& olderPath, const 
     const Appended appended = appendToFile(path, line, limit);
     if (appended != Appended::Full)
         return appended == Appended::Yes;
-    // A viewer may hold the file so that it cannot move: the line is lost
-    // then, and the bound holds all the same.
-    return replaceFile(path, olderPath) && appendToFile(path, line, limit) == Appended::Yes;
+    // A viewer may hold the file so that it cannot move: the older lines are
+    // dropped then rather than the newest, and the bound holds all the same.
+    if (!replaceFile(path, olderPath) && !emptyFile(path))
+        return false;
+    return appendToFile(path, line, limit) == Appended::Yes;
 }
 
 void setLogSink(LogSink sink)

@@ -38,8 +38,9 @@ std::string olderLogPath(const std::string& logPath);
 void resetLog();
 
 // Appends the line to the file at path, first moving the file to olderPath
-// when the line would take it past limit bytes. False when the line is lost:
-// the file cannot be written, or is full and cannot be moved.
+// when the line would take it past limit bytes; when it cannot be moved (a
+// viewer holds it), the file is emptied instead, so that the newest lines
+// are kept. False when the line is lost all the same.
 bool appendLogLine(const std::string& path, const std::string& olderPath, const std::string& line,
                    std::uintmax_t limit);
 
@@ -52,9 +53,10 @@ void writeLog(std::initializer_list<std::string_view> pieces);
 using LogSink = void (*)(const std::string& message);
 void setLogSink(LogSink sink);
 
-// Provided by the per-OS part.
+// Provided by the per-OS part. Paths are UTF-8 on every OS.
 extern const std::size_t MAX_PATH_CHARS;            // longest usable path
 extern const std::string_view DIRECTORY_SEPARATORS;
+std::size_t pathLength(std::string_view path);      // as the OS counts it: UTF-16 units on Windows
 std::string executablePath();                       // empty when not had whole
 ClockTime localClockTime();
 // Appends the line, opening and closing the file; on Windows in text mode, so
@@ -64,3 +66,6 @@ enum class Appended { Yes, Full, Failed };
 Appended appendToFile(const std::string& path, const std::string& line, std::uintmax_t limit);
 // Renames from to to, replacing to; false when it cannot.
 bool replaceFile(const std::string& from, const std::string& to);
+// Creates the file, or empties it; false when it cannot.
+bool emptyFile(const std::string& path);
+void removeFile(const std::string& path);

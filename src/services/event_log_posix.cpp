@@ -10,6 +10,11 @@
 const std::size_t MAX_PATH_CHARS = PATH_MAX - 1;
 const std::string_view DIRECTORY_SEPARATORS = "/";
 
+std::size_t pathLength(std::string_view path)
+{
+    return path.size();
+}
+
 std::string executablePath()
 {
     char buffer[PATH_MAX];
@@ -45,4 +50,15 @@ Appended appendToFile(const std::string& path, const std::string& line, std::uin
 bool replaceFile(const std::string& from, const std::string& to)
 {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool emptyFile(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd >= 0 && close(fd) == 0;
+}
+
+void removeFile(const std::string& path)
+{
+    unlink(path.c_str());
 }

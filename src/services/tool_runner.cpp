@@ -49,6 +49,8 @@ std::optional<std::string> buildCommandLine(std::string_view program, const Tool
 std::vector<std::string> toolReport(const ToolRun& run)
 {
     std::vector<std::string> lines;
+    if (!run.outputCaptured)
+        lines.push_back("adb: (output not captured)");
     bool more = run.outputCut;
     std::string_view rest = run.output;
     while (!rest.empty()) {
@@ -74,6 +76,8 @@ std::vector<std::string> toolReport(const ToolRun& run)
         lines.push_back("adb: ...");
     if (run.signal != 0)
         lines.push_back("adb ended by signal " + std::to_string(run.signal));
+    else if (!run.exitCodeKnown)
+        lines.push_back("adb exit code unknown");
     else if (run.exitCode != 0)
         lines.push_back("adb exit code: " + std::to_string(run.exitCode));
     return lines;
@@ -82,16 +86,18 @@ std::vector<std::string> toolReport(const ToolRun& run)
 void readToolOutput(ToolRun& run, const OutputReader& read)
 {
     // One byte past the limit tells whether it wrote more.
-    run.output.resize(TOOL_OUTPUT_READ_LIMIT + 1);
-    std::size_t have = 0;
-    while (have < run.output.size()) {
-        const long long count = read(&run.output[have], run.output.size() - have, have);
+    char chunk[4096];
+    run.output.clear();
+    while (run.output.size() <= TOOL_OUTPUT_READ_LIMIT) {
+        const std::size_t wanted = std::min(sizeof chunk, TOOL_OUTPUT_READ_LIMIT + 1 - run.output.size());
+        const long long count = read(chunk, wanted, run.output.size());
         if (count <= 0)
             break;
-        have += static_cast<std::size_t>(count);
+        run.output.append(chunk, std::min(static_cast<std::size_t>(count), wanted));
     }
-    run.outputCut = have > TOOL_OUTPUT_READ_LIMIT;
-    run.output.resize(std::min(have, TOOL_OUTPUT_READ_LIMIT));
+    run.outputCut = run.output.size() > TOOL_OUTPUT_READ_LIMIT;
+    if (run.outputCut)
+        run.output.resize(TOOL_OUTPUT_READ_LIMIT);
 }
 
 bool runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)

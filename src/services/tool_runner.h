@@ -20,16 +20,20 @@ constexpr std::size_t TOOL_LINES_LOGGED = 10;  // lines kept of the output
 struct ToolRun {
     bool started = false;
     unsigned long exitCode = 0;  // as the OS reports it
+    bool exitCodeKnown = true;   // false when waiting for the tool or asking how it ended failed
     int signal = 0;              // Linux: the signal that ended the tool, else 0
     std::string output;          // the start of its standard output and error, together
     bool outputCut = false;      // it wrote more than TOOL_OUTPUT_READ_LIMIT
+    bool outputCaptured = true;  // false when no file could take it: it went to the null device
 };
 
 // Starts the program with the arguments and waits for the program itself to
 // end (not for others that hold its output, such as a server it started),
 // then takes what it wrote. Each argument reaches the tool as one argv entry.
 // The tool inherits nothing of the caller but its output file (and standard
-// input from the null device) and, on Windows, gets no console window.
+// input from the null device) and, on Windows, gets no console window. When
+// no output file can be made, the tool runs all the same, its output going
+// to the null device.
 ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments);
 
 using ToolLauncher = std::function<ToolRun(const std::string&, const ToolArguments&)>;
@@ -42,8 +46,9 @@ bool runTool(const std::string& program, const ToolArguments& arguments,
 // The log lines that tell what a started tool said: each non-empty line of
 // its output as "adb: TEXT" (cut to TOOL_LINE_LIMIT characters, one CR
 // before the line end dropped, other control characters shown as "?"), at
-// most TOOL_LINES_LOGGED of them and "adb: ..." when it wrote more; then
-// "adb exit code: N" or "adb ended by signal N" unless it exited with 0.
+// most TOOL_LINES_LOGGED of them and "adb: ..." when it wrote more, or
+// "adb: (output not captured)"; then "adb exit code: N", "adb ended by
+// signal N" or "adb exit code unknown" unless it exited with 0.
 std::vector<std::string> toolReport(const ToolRun& run);
 
 std::optional<std::string> buildCommandLine(std::string_view program, const ToolArguments& arguments);
@@ -51,6 +56,7 @@ std::optional<std::string> buildCommandLine(std::string_view program, const Tool
 // For the per-OS part: fills run.output from the tool's output file, up to
 // TOOL_OUTPUT_READ_LIMIT, and tells whether there was more. read(buffer, size,
 // offset) reads from that offset of the file and returns how much it read,
-// 0 at the end, less than 0 on an error.
+// 0 at the end, less than 0 on an error. Read a little at a time, so that
+// only as much memory is taken as the tool wrote.
 using OutputReader = std::function<long long(char*, std::size_t, std::size_t)>;
 void readToolOutput(ToolRun& run, const OutputReader& read);

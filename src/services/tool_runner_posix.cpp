@@ -20,16 +20,18 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
 
     // The output goes to a file in memory, not a pipe: a tool that writes a
     // lot never waits for us, and a server it leaves behind holding the file
-    // keeps nobody waiting for an end of file. Every other descriptor of the
-    // program is close-on-exec.
+    // keeps nobody waiting for an end of file. Without one (no descriptor
+    // left) it goes to the null device. Every other descriptor of the program
+    // is close-on-exec.
     const int output = memfd_create("velmora-tool-output", MFD_CLOEXEC);
-    if (output < 0)
-        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, output, 1);
-    posix_spawn_file_actions_adddup2(&actions, output, 2);
+    if (output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, output, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     // No signal blocked and every one at its default: the program blocks
     // SIGINT and SIGTERM for its own handling and ignores SIGPIPE.
     posix_spawnattr_t attributes;
@@ -46,15 +48,20 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ToolRun run;
-    if (error == 0) {
+    run.started = error == 0;
+    run.outputCaptured = output >= 0;
+    if (run.started) {
         int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        pid_t waited;
+        while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
         }
-        run.started = true;
-        if (WIFSIGNALED(status))
+        run.exitCodeKnown = waited == child && (WIFSIGNALED(status) || WIFEXITED(status));
+        if (run.exitCodeKnown && WIFSIGNALED(status))
             run.signal = WTERMSIG(status);
-        else if (WIFEXITED(status))
+        else if (run.exitCodeKnown)
             run.exitCode = static_cast<unsigned long>(WEXITSTATUS(status));
+    }
+    if (run.started && run.outputCaptured) {
         readToolOutput(run, [output](char* buffer, std::size_t size, std::size_t offset) {
             ssize_t count;
             while ((count = pread(output, buffer, size, static_cast<off_t>(offset))) < 0 && errno == EINTR) {
@@ -62,6 +69,7 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
             return static_cast<long long>(count);
         });
     }
-    close(output);
+    if (output >= 0)
+        close(output);
     return run;
 }

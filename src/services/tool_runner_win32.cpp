@@ -1,31 +1,40 @@
 #include "tool_runner.h"
 
+#include "wide_text.h"
+
 #include <windows.h>
 
 namespace {
 
 // The tool's standard handles: input from the null device, output and error
 // to a temporary file, deleted when the last handle to it closes (a server
-// the tool leaves behind may hold one for a while). Both inheritable.
+// the tool leaves behind may hold one for a while). Both inheritable. When
+// no such file can be made, the output goes to the null device: the tool is
+// what matters, what it says comes second.
 struct ToolHandles {
-    char path[MAX_PATH] = {};
+    std::wstring path;  // of the output file, empty when there is none
     HANDLE input = INVALID_HANDLE_VALUE;
     HANDLE output = INVALID_HANDLE_VALUE;
 
     ToolHandles()
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                            nullptr);
-        char folder[MAX_PATH];
-        const DWORD length = GetTempPathA(MAX_PATH, folder);
-        if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "vlm", 0, path))
-            return;
-        output = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE | DELETE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                            0, nullptr);
+        wchar_t folder[MAX_PATH], file[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, folder);
+        if (length != 0 && length < MAX_PATH && GetTempFileNameW(folder, L"vlm", 0, file)) {
+            output = CreateFileW(file, FILE_APPEND_DATA | SYNCHRONIZE | DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (output != INVALID_HANDLE_VALUE)
+                path = file;
+            else
+                DeleteFileW(file);
+        }
         if (output == INVALID_HANDLE_VALUE)
-            DeleteFileA(path);
+            output = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                 OPEN_EXISTING, 0, nullptr);
     }
     ~ToolHandles()
     {
@@ -41,8 +50,12 @@ struct ToolHandles {
     // a handle of our own, so the tool's file position does not matter.
     void readOutput(ToolRun& run) const
     {
-        const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
+        run.outputCaptured = !path.empty();
+        if (path.empty())
+            return;
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return;
         // Each read goes on where the last one ended, which is the offset asked for.
@@ -59,7 +72,7 @@ struct ToolHandles {
 // console window (its output goes to the log). It inherits those handles and
 // nothing else: not the listeners' sockets (a server holding port 2904 would
 // keep the next Velmora deaf), not the log.
-bool startWithOnly(const ToolHandles& handles, char* commandLine, PROCESS_INFORMATION& process)
+bool startWithOnly(const ToolHandles& handles, wchar_t* commandLine, PROCESS_INFORMATION& process)
 {
     HANDLE inherited[] = {handles.input, handles.output};
     SIZE_T size = 0;
@@ -68,7 +81,7 @@ bool startWithOnly(const ToolHandles& handles, char* commandLine, PROCESS_INFORM
     auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeSpace.data());
     if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size))
         return false;
-    STARTUPINFOEXA startup{};
+    STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = handles.input;
@@ -78,7 +91,7 @@ bool startWithOnly(const ToolHandles& handles, char* commandLine, PROCESS_INFORM
     const bool started =
         UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
                                   nullptr, nullptr) &&
-        CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
+        CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
                        nullptr, nullptr, &startup.StartupInfo, &process);
     DeleteProcThreadAttributeList(attributes);
     return started;
@@ -94,20 +107,19 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     const ToolHandles handles;
     if (!handles.usable())
         return {};
-    std::vector<char> writable(commandLine->begin(), commandLine->end());
-    writable.push_back('\0');
+    std::wstring writable = toUtf16(*commandLine);
 
     PROCESS_INFORMATION process{};
     if (!startWithOnly(handles, writable.data(), process))
         return {};
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     ToolRun run;
     run.started = true;
-    run.exitCode = exitCode;
+    DWORD exitCode = 0;
+    run.exitCodeKnown = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                        GetExitCodeProcess(process.hProcess, &exitCode);
+    run.exitCode = run.exitCodeKnown ? exitCode : 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     handles.readOutput(run);
     return run;
 }

@@ -1,6 +1,8 @@
 #include "app_main.h"
 
+#include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
+#include "intake/network_watch.h"
 #include "services/event_log.h"
 #include "tray_window.h"
 
@@ -16,7 +18,9 @@ int appMain(void* instance)
         return 0;
     if (!startSocketLibrary())
         return 0;
-    openListeners();
+    // Adapters that cannot be listed now are listed again shortly.
+    if (!openListeners(listAdapters()))
+        networkChanged();
 
     const int exitCode = runMessageLoop();
 

@@ -1,30 +1,26 @@
 #include "tray_window.h"
 
-#include "intake/multicast_listeners.h"
+#include "intake/network_watch.h"
 #include "resource_ids.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
 #include "services/tool_runner.h"
 
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <linux/rtnetlink.h>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-int quitSignals = -1;     // signalfd of SIGINT, SIGTERM and SIGHUP
-int networkChanges = -1;  // rtnetlink socket: links and IPv4 addresses
+int quitSignals = -1;       // signalfd of SIGINT, SIGTERM and SIGHUP
 bool awaitingPath = false;  // "Set ADB Path" waits for the next line
 
 constexpr std::size_t LONGEST_LINE = 64 * 1024;
@@ -41,8 +37,10 @@ void viewLog()
     if (path.empty() || !std::ifstream(path))
         return;
     // Not waited for here: the menu keeps answering while a viewer starts.
+    // Without one (no desktop, no xdg-open) the user is told where it is.
     std::thread([path] {
-        if (!launchAndWait("xdg-open", {path}).started)
+        const ToolRun run = launchAndWait("xdg-open", {path});
+        if (!run.started || !run.exitCodeKnown || run.exitCode != 0 || run.signal != 0)
             say("The log is " + path);
     }).detach();
 }
@@ -62,36 +60,6 @@ void chooseAdbPath(const std::string& line)
     }
     say(storeAdbPath(chosen.string()) ? "ADB path set to " + chosen.string()
                                       : "Could not store the ADB path " + chosen.string());
-}
-
-// Told of every link and IPv4 address change by the kernel; -1 when it
-// cannot be had (the listeners then stay as they were opened).
-int openNetworkWatch()
-{
-    const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
-    if (fd < 0)
-        return -1;
-    sockaddr_nl local{};
-    local.nl_family = AF_NETLINK;
-    local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Only that something changed matters: the listeners are then brought in
-// line with the whole adapter list. ENOBUFS (changes were lost because too
-// many came at once) says no more than that.
-void drainNetworkWatch()
-{
-    char message[8192];
-    for (;;) {
-        const ssize_t count = recv(networkChanges, message, sizeof message, 0);
-        if (count == 0 || (count < 0 && errno != ENOBUFS && errno != EINTR))
-            return;  // EAGAIN: all read
-    }
 }
 
 // False when the line asks to quit.
@@ -145,7 +113,7 @@ bool createTray(void*)
     quitSignals = signalfd(-1, &quit, SFD_CLOEXEC);
     if (quitSignals < 0)
         return false;
-    networkChanges = openNetworkWatch();
+    watchNetwork(nullptr);
     if (isatty(STDIN_FILENO))
         say("Velmora is running. Commands: View log, Set ADB Path, About, Exit");
     return true;
@@ -155,41 +123,25 @@ void removeTray()
 {
     close(quitSignals);
     quitSignals = -1;
-    if (networkChanges >= 0)
-        close(networkChanges);
-    networkChanges = -1;
+    stopWatchingNetwork();
 }
 
 int runMessageLoop()
 {
-    using Clock = std::chrono::steady_clock;
-    pollfd sources[3] = {{quitSignals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {networkChanges, POLLIN, 0}};
+    pollfd sources[3] = {{quitSignals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}, {networkWatchDescriptor(), POLLIN, 0}};
     std::string pending;
-    bool settling = false;  // a network change waits for the network to settle
-    Clock::time_point settled;
     for (;;) {
-        int timeout = -1;  // nothing to do until something happens
-        if (settling) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(settled - Clock::now()).count();
-            if (left <= 0) {
-                settling = false;
-                followAdapters();
-                continue;
-            }
-            timeout = static_cast<int>(left);
-        }
-        if (poll(sources, 3, timeout) < 0) {
+        followNetworkWhenSettled(NetworkClock::now());
+        // Nothing to do until something happens, or a network change settles.
+        if (poll(sources, 3, msUntilNetworkSettled(NetworkClock::now())) < 0) {
             if (errno == EINTR)
                 continue;
             return 0;
         }
         if (sources[0].revents)
             return 0;
-        if (sources[2].revents) {
-            drainNetworkWatch();
-            settling = true;
-            settled = Clock::now() + std::chrono::milliseconds(NETWORK_SETTLE_MS);
-        }
+        if (sources[2].revents)
+            readNetworkChanges();
         if (!sources[1].revents)
             continue;
         char chunk[4096];

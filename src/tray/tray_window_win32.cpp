@@ -1,16 +1,13 @@
 #include "tray_window.h"
 
-#include "intake/multicast_listeners.h"
+#include "intake/network_watch.h"
 #include "resource_ids.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
+#include "services/wide_text.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 #include <commdlg.h>
-#include <iphlpapi.h>
-#include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
 #include <shellapi.h>
 
 #include <cstdio>
@@ -21,36 +18,14 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 namespace {
 
+// WM_USER + 3 and timer 1 belong to the network watch.
 constexpr UINT WM_TRAY_CALLBACK = WM_USER + 2;
-constexpr UINT WM_NETWORK_CHANGED = WM_USER + 3;
-constexpr UINT_PTR NETWORK_SETTLED_TIMER = 1;
 constexpr UINT TRAY_ENTRY_ID = 1;
 constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
 
 HINSTANCE appInstance = nullptr;
 NOTIFYICONDATAW trayEntry{};
 UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
-HANDLE addressNotification = nullptr;
-HANDLE interfaceNotification = nullptr;
-
-// IP Helper calls these on a thread of its own, with the window as context:
-// they only tell the window, whose thread owns the listeners.
-void CALLBACK onAddressChange(void* window, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
-{
-    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
-}
-
-void CALLBACK onInterfaceChange(void* window, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
-{
-    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
-}
-
-// Every change (re)starts the timer, so a burst of them is followed by one
-// look at the adapters, once the network has been quiet for a moment.
-void networkChanged(HWND window)
-{
-    SetTimer(window, NETWORK_SETTLED_TIMER, NETWORK_SETTLE_MS, nullptr);
-}
 
 void showPopupMenu(HWND window)
 {
@@ -71,18 +46,18 @@ void showPopupMenu(HWND window)
 void chooseAdbPath(HWND window)
 {
     // Always starts from the default location, not from the stored path.
-    char file[MAX_PATH] = {};
-    std::snprintf(file, sizeof file, "%.*s", static_cast<int>(DEFAULT_ADB_PATH.size()), DEFAULT_ADB_PATH.data());
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    wchar_t file[MAX_PATH] = {};
+    wcsncpy(file, toUtf16(DEFAULT_ADB_PATH).c_str(), MAX_PATH - 1);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     dialog.hwndOwner = window;
-    dialog.lpstrFilter = "ADB Execution File\0adb.exe\0All files\0*.*\0";
+    dialog.lpstrFilter = L"ADB Execution File\0adb.exe\0All files\0*.*\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
+    dialog.nMaxFile = MAX_PATH;
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (GetOpenFileNameA(&dialog))
-        storeAdbPath(file);
+    if (GetOpenFileNameW(&dialog))
+        storeAdbPath(toUtf8(file));
 }
 
 void viewLog(HWND window)
@@ -90,11 +65,12 @@ void viewLog(HWND window)
     const std::string path = logFilePath();
     if (path.empty())
         return;
-    std::FILE* file = std::fopen(path.c_str(), "r");
+    const std::wstring widePath = toUtf16(path);
+    std::FILE* file = _wfopen(widePath.c_str(), L"r");
     if (!file)
         return;
     std::fclose(file);
-    ShellExecuteA(window, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(window, L"open", widePath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void onMenuCommand(HWND window, int command)
@@ -104,9 +80,7 @@ void onMenuCommand(HWND window, int command)
         PostQuitMessage(0);
         break;
     case IDM_ABOUT: {
-        wchar_t about[128] = {};
-        MultiByteToWideChar(CP_ACP, 0, ABOUT_TEXT, -1, about, 127);
-        MessageBoxW(window, about, L"About", MB_OK);
+        MessageBoxW(window, toUtf16(ABOUT_TEXT).c_str(), L"About", MB_OK);
         break;
     }
     case IDM_SET_ADB_PATH:
@@ -142,8 +116,7 @@ bool createTray(void* instance)
     const HWND window =
         CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    NotifyUnicastIpAddressChange(AF_INET, onAddressChange, window, FALSE, &addressNotification);
-    NotifyIpInterfaceChange(AF_INET, onInterfaceChange, window, FALSE, &interfaceNotification);
+    watchNetwork(window);
 
     trayEntry.cbSize = NOTIFYICONDATAW_V1_SIZE;
     trayEntry.hWnd = window;
@@ -162,11 +135,7 @@ bool createTray(void* instance)
 
 void removeTray()
 {
-    for (HANDLE* notification : {&addressNotification, &interfaceNotification}) {
-        if (*notification)
-            CancelMibChangeNotify2(*notification);
-        *notification = nullptr;
-    }
+    stopWatchingNetwork();
     Shell_NotifyIconW(NIM_DELETE, &trayEntry);
     if (trayEntry.hIcon)
         DestroyIcon(trayEntry.hIcon);
@@ -185,6 +154,8 @@ int runMessageLoop()
 
 LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (onNetworkMessage(message, wParam))
+        return TRUE;
     switch (message) {
     case WM_CREATE:
         return 0;
@@ -193,21 +164,6 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         onMenuCommand(window, LOWORD(wParam));
-        return DefWindowProcW(window, message, wParam, lParam);
-    case WM_NETWORK_CHANGED:
-        networkChanged(window);
-        return 0;
-    case WM_POWERBROADCAST:
-        // Back from sleep: the network may be another one now.
-        if (wParam == PBT_APMRESUMEAUTOMATIC)
-            networkChanged(window);
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == NETWORK_SETTLED_TIMER) {
-            KillTimer(window, NETWORK_SETTLED_TIMER);
-            followAdapters();
-            return 0;
-        }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_TRAY_CALLBACK:
         if (lParam == WM_LBUTTONDBLCLK)

@@ -1,0 +1,87 @@
+#include "network_watch.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
+
+#include <initializer_list>
+
+namespace {
+
+// The tray window's message and timer numbers that belong to the watch.
+constexpr UINT WM_NETWORK_CHANGED = WM_USER + 3;
+constexpr UINT_PTR NETWORK_SETTLED_TIMER = 1;
+
+HWND watchingWindow = nullptr;
+HANDLE addressNotification = nullptr;
+HANDLE interfaceNotification = nullptr;
+
+// IP Helper calls these on a thread of its own: they only tell the window,
+// whose thread owns the listeners.
+void CALLBACK onAddressChange(void* window, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
+{
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
+}
+
+void CALLBACK onInterfaceChange(void* window, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
+{
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
+}
+
+// The timer runs only while a burst waits to be followed.
+void armSettleTimer()
+{
+    const int left = msUntilNetworkSettled(NetworkClock::now());
+    if (left < 0)
+        KillTimer(watchingWindow, NETWORK_SETTLED_TIMER);
+    else
+        SetTimer(watchingWindow, NETWORK_SETTLED_TIMER, static_cast<UINT>(left), nullptr);
+}
+
+}  // namespace
+
+void watchNetwork(void* window)
+{
+    watchingWindow = static_cast<HWND>(window);
+    NotifyUnicastIpAddressChange(AF_INET, onAddressChange, window, FALSE, &addressNotification);
+    NotifyIpInterfaceChange(AF_INET, onInterfaceChange, window, FALSE, &interfaceNotification);
+}
+
+void stopWatchingNetwork()
+{
+    for (HANDLE* notification : {&addressNotification, &interfaceNotification}) {
+        if (*notification)
+            CancelMibChangeNotify2(*notification);
+        *notification = nullptr;
+    }
+}
+
+void networkChanged()
+{
+    noteNetworkChange(NetworkClock::now());
+    armSettleTimer();
+}
+
+bool onNetworkMessage(unsigned message, std::uintptr_t wParam)
+{
+    switch (message) {
+    case WM_NETWORK_CHANGED:
+        networkChanged();
+        return true;
+    case WM_POWERBROADCAST:
+        // Back from sleep: the network may be another one now.
+        if (wParam == PBT_APMRESUMEAUTOMATIC)
+            networkChanged();
+        return true;
+    case WM_TIMER:
+        if (wParam != NETWORK_SETTLED_TIMER)
+            return false;
+        followNetworkWhenSettled(NetworkClock::now());
+        armSettleTimer();
+        return true;
+    default:
+        return false;
+    }
+}
