@@ -61,12 +61,13 @@ class Program(harness.NativeProgramCase):
         self.assertFalse(self.workspace.adb_runs()[0]["done"])
 
     def test_menu_commands_on_standard_input(self):
-        # A stand-in xdg-open that records what it was asked to open.
+        # A stand-in xdg-open that records what it was asked to open, then
+        # fails, as it does without a desktop.
         opened = os.path.join(self.workspace.folder, "opened")
         xdg_open = os.path.join(self.workspace.folder, "bin", "xdg-open")
         os.makedirs(os.path.dirname(xdg_open))
         with open(xdg_open, "w") as f:
-            f.write('#!/bin/sh\nprintf "%%s" "$1" > "%s"\n' % opened)
+            f.write('#!/bin/sh\nprintf "%%s" "$1" > "%s"\nexit 3\n' % opened)
         os.chmod(xdg_open, 0o755)
         self.workspace.env["PATH"] = os.path.dirname(xdg_open) + ":" + os.environ["PATH"]
         chosen = self.workspace.install_adb(folder="Other SDK")
@@ -93,8 +94,9 @@ class Program(harness.NativeProgramCase):
         self.assertEqual(self.workspace.adb_runs()[0]["executable"], chosen)
 
         self.say("View log")
-        self.assertTrue(wait_for(lambda: harness.read_text(opened)))
-        self.assertEqual(harness.read_text(opened), os.path.join(self.workspace.folder, "log.txt"))
+        log = os.path.join(self.workspace.folder, "log.txt")
+        self.assertTrue(wait_for(lambda: "The log is %s\n" % log in self.output()), self.output())
+        self.assertEqual(harness.read_text(opened), log)
 
         self.say("Exit")
         self.assertEqual(self.process.wait(timeout=5), 0)

@@ -225,16 +225,40 @@ class Tray(unittest.TestCase):
         self.xdotool("click", "1")
         self.assertTrue(wait_for(lambda: window not in self.visible_windows()), "the menu stays")
 
-    def start_program(self):
-        """Starts velmora.exe with a stand-in adb stored as its path; returns
-        that path once the program listens."""
-        adb = self.workspace.install_adb()
+    def start_program(self, folder="", adb_folder="Android SDK"):
+        """Starts velmora.exe in workspace/folder with a stand-in adb in
+        adb_folder stored as its path; returns that path once the program
+        listens."""
+        adb = self.workspace.install_adb(folder=adb_folder)
         self.workspace.store_adb_path(adb, self.network)
-        program = self.workspace.copy(self.options.program, "velmora.exe")
+        program = self.workspace.copy(self.options.program, folder, "velmora.exe")
         self.process = subprocess.Popen(self.network.in_host([self.options.wine, program]), env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
         return adb
+
+    def test_any_letters_in_paths(self):
+        # A user name with letters outside the system's code page (1252 for
+        # this locale): the exe, the temporary folder and adb all live under
+        # it, as the README and Android Studio put them.
+        letters = "\u0141\u00f3d\u017a \u6771\u4eac"  # Łódź 東京
+        self.env["LANG"] = "C.UTF-8"
+        self.env["TMP"] = self.env["TEMP"] = os.path.join(self.workspace.folder, letters, "Temp")
+        os.makedirs(self.env["TMP"])
+        self.workspace.adb_does("stdout connected to 198.18.0.2:5555")
+        adb = self.start_program(folder=letters, adb_folder=os.path.join(letters, "Android", "Sdk"))
+
+        # The log, beside the exe, names adb in UTF-8, and holds what adb
+        # wrote into its output file in the temporary folder.
+        self.network.send(datagram("start", "5555"))
+        log = lambda: self.workspace.log_lines(os.path.join(self.workspace.folder, letters))
+        utf8 = adb.encode().decode("latin-1")
+        self.assertTrue(wait_for(lambda: log()[-3:] == ["adb connect 198.18.0.2:5555", "successfully",
+                                                        "adb: connected to 198.18.0.2:5555"], timeout=15), log())
+        self.assertIn("Path to ADB: " + utf8, log())
+        runs = self.workspace.adb_runs()
+        self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
+        self.assertEqual({run["executable"] for run in runs}, {utf8})
 
     def test_listeners_follow_the_network_after_resume(self):
         self.start_program()
