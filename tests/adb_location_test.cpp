@@ -35,14 +35,14 @@ TEST(AdbPathFromStoredValue, NeverCutsAValueThatDoesNotFit)
 
 TEST(AdbPathFromStoredValue, WideValuesFollowTheSameRulesInUnits)
 {
-    const std::wstring longest(260, static_cast<wchar_t>(0x141));  // 260 of "Ł"
+    const WideString longest(260, static_cast<wchar_t>(0x141));  // 260 of "Ł"
     EXPECT_EQ(adbPathFromStoredValue(longest.data(), longest.size()), longest);
-    const std::wstring full(261, static_cast<wchar_t>(0x141));
+    const WideString full(261, static_cast<wchar_t>(0x141));
     EXPECT_EQ(adbPathFromStoredValue(full.data(), full.size()), L"");
-    const std::wstring broken = L"C:\\a\nb.exe";
+    const WideString broken = L"C:\\a\nb.exe";
     EXPECT_EQ(adbPathFromStoredValue(broken.data(), broken.size()), L"");
-    EXPECT_TRUE(isStorableAdbPath(std::wstring_view(longest)));
-    EXPECT_FALSE(isStorableAdbPath(std::wstring_view(full)));
+    EXPECT_TRUE(isStorableAdbPath(WideStringView(longest)));
+    EXPECT_FALSE(isStorableAdbPath(WideStringView(full)));
 }
 
 TEST(AdbPathFromStoredValue, ControlCharactersMakeItNoValue)

@@ -8,9 +8,9 @@ namespace {
 
 // UTF-16 code units, written out, so that the cases mean the same whatever
 // the width of wchar_t.
-std::wstring units(std::initializer_list<unsigned> codes)
+WideString units(std::initializer_list<unsigned> codes)
 {
-    std::wstring text;
+    WideString text;
     for (unsigned code : codes)
         text.push_back(static_cast<wchar_t>(code));
     return text;
@@ -20,7 +20,7 @@ TEST(WideText, WellFormedTextRoundTrips)
 {
     struct Case {
         const char* utf8;
-        std::wstring utf16;
+        WideString utf16;
     };
     const Case cases[] = {
         {"", {}},
@@ -42,7 +42,7 @@ TEST(WideText, IllFormedPiecesBecomeReplacementCharacters)
     struct Case {
         const char* what;
         std::string utf8;
-        std::wstring utf16;
+        WideString utf16;
     };
     const Case cases[] = {
         {"stray continuation byte", "a\x80z", units({'a', R, 'z'})},

@@ -5,32 +5,32 @@
 
 namespace {
 
-template <typename Char>
-bool hasControlCharacter(std::basic_string_view<Char> text)
+// The rules are the same for bytes and for UTF-16 units.
+template <typename View>
+bool hasControlCharacter(View text)
 {
-    return std::any_of(text.begin(), text.end(), [](Char c) {
-        const auto code = static_cast<std::make_unsigned_t<Char>>(c);
+    return std::any_of(text.begin(), text.end(), [](auto c) {
+        const auto code = static_cast<std::make_unsigned_t<decltype(c)>>(c);
         return code < 0x20 || code == 0x7f;
     });
 }
 
-template <typename Char>
-std::basic_string<Char> pathFromStoredValue(const Char* characters, std::size_t count)
+template <typename View>
+std::basic_string<typename View::value_type, typename View::traits_type> pathFromStoredValue(View value)
 {
-    if (count > ADB_PATH_VALUE_CHARS)
+    if (value.size() > ADB_PATH_VALUE_CHARS)
         return {};
-    std::basic_string_view<Char> value(characters, count);
-    const auto end = value.find(Char(0));
-    if (end == value.npos && count == ADB_PATH_VALUE_CHARS)
+    const auto end = value.find(typename View::value_type(0));
+    if (end == View::npos && value.size() == ADB_PATH_VALUE_CHARS)
         return {};
     value = value.substr(0, end);
     if (hasControlCharacter(value))
         return {};
-    return std::basic_string<Char>(value);
+    return {value.data(), value.size()};
 }
 
-template <typename Char>
-bool isStorable(std::basic_string_view<Char> path)
+template <typename View>
+bool isStorable(View path)
 {
     return path.size() < ADB_PATH_VALUE_CHARS && !hasControlCharacter(path);
 }
@@ -39,12 +39,12 @@ bool isStorable(std::basic_string_view<Char> path)
 
 std::string adbPathFromStoredValue(const char* bytes, std::size_t count)
 {
-    return pathFromStoredValue(bytes, count);
+    return pathFromStoredValue(std::string_view(bytes, count));
 }
 
-std::wstring adbPathFromStoredValue(const wchar_t* units, std::size_t count)
+WideString adbPathFromStoredValue(const wchar_t* units, std::size_t count)
 {
-    return pathFromStoredValue(units, count);
+    return pathFromStoredValue(WideStringView(units, count));
 }
 
 bool isStorableAdbPath(std::string_view path)
@@ -52,7 +52,7 @@ bool isStorableAdbPath(std::string_view path)
     return isStorable(path);
 }
 
-bool isStorableAdbPath(std::wstring_view path)
+bool isStorableAdbPath(WideStringView path)
 {
     return isStorable(path);
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "wide_text.h"
+
 // Used when nothing usable is stored; also where "Set ADB Path" starts.
 extern const std::string_view DEFAULT_ADB_PATH;
 
@@ -22,12 +24,12 @@ constexpr std::size_t ADB_PATH_VALUE_CHARS = 261;
 // program). So does a value holding control characters, which no Windows path
 // has and which would break the log line that shows the path.
 std::string adbPathFromStoredValue(const char* bytes, std::size_t count);
-std::wstring adbPathFromStoredValue(const wchar_t* units, std::size_t count);
+WideString adbPathFromStoredValue(const wchar_t* units, std::size_t count);
 
 // A path that reads back whole: shorter than the read buffer, without NUL or
 // other control characters.
 bool isStorableAdbPath(std::string_view path);
-bool isStorableAdbPath(std::wstring_view path);
+bool isStorableAdbPath(WideStringView path);
 
 // The stored path, or the empty text when there is none; the caller applies
 // DEFAULT_ADB_PATH so that it can log that it did.

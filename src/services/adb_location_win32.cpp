@@ -32,7 +32,7 @@ std::string loadAdbPath()
 
 bool storeAdbPath(std::string_view path)
 {
-    const std::wstring wide = toUtf16(path);
+    const WideString wide = toUtf16(path);
     if (!isStorableAdbPath(wide))
         return false;
     HKEY key;

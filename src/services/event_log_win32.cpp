@@ -21,7 +21,7 @@ std::string executablePath()
     // A full buffer means the path was cut.
     if (length == 0 || length >= MAX_PATH)
         return {};
-    return toUtf8(std::wstring_view(buffer, length));
+    return toUtf8(WideStringView(buffer, length));
 }
 
 ClockTime localClockTime()

@@ -12,7 +12,7 @@ namespace {
 // no such file can be made, the output goes to the null device: the tool is
 // what matters, what it says comes second.
 struct ToolHandles {
-    std::wstring path;  // of the output file, empty when there is none
+    WideString path;  // of the output file, empty when there is none
     HANDLE input = INVALID_HANDLE_VALUE;
     HANDLE output = INVALID_HANDLE_VALUE;
 
@@ -107,7 +107,7 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     const ToolHandles handles;
     if (!handles.usable())
         return {};
-    std::wstring writable = toUtf16(*commandLine);
+    WideString writable = toUtf16(*commandLine);
 
     PROCESS_INFORMATION process{};
     if (!startWithOnly(handles, writable.data(), process))

@@ -6,7 +6,7 @@ namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
-void appendUtf16(std::wstring& text, char32_t c)
+void appendUtf16(WideString& text, char32_t c)
 {
     if (c < 0x10000) {
         text.push_back(static_cast<wchar_t>(c));
@@ -32,9 +32,9 @@ void appendUtf8(std::string& text, char32_t c)
 
 }  // namespace
 
-std::wstring toUtf16(std::string_view utf8)
+WideString toUtf16(std::string_view utf8)
 {
-    std::wstring wide;
+    WideString wide;
     wide.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -74,7 +74,7 @@ std::wstring toUtf16(std::string_view utf8)
     return wide;
 }
 
-std::string toUtf8(std::wstring_view utf16)
+std::string toUtf8(WideStringView utf16)
 {
     std::string text;
     text.reserve(utf16.size());

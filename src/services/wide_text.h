@@ -9,6 +9,12 @@
 #include <string_view>
 
 // UTF-16 code units, one per wchar_t whatever its width, so that the rule is
-// the same (and tested) on every OS.
-std::wstring toUtf16(std::string_view utf8);
-std::string toUtf8(std::wstring_view utf16);
+// the same (and tested) on every OS. A string type of its own, because
+// std::wstring would link all of the C++ library's wide strings (24 KiB) into
+// the program; this one compiles only what is used.
+struct WideTraits : std::char_traits<wchar_t> {};
+using WideString = std::basic_string<wchar_t, WideTraits>;
+using WideStringView = std::basic_string_view<wchar_t, WideTraits>;
+
+WideString toUtf16(std::string_view utf8);
+std::string toUtf8(WideStringView utf16);

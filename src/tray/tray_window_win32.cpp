@@ -65,7 +65,7 @@ void viewLog(HWND window)
     const std::string path = logFilePath();
     if (path.empty())
         return;
-    const std::wstring widePath = toUtf16(path);
+    const WideString widePath = toUtf16(path);
     std::FILE* file = _wfopen(widePath.c_str(), L"r");
     if (!file)
         return;
