@@ -24,32 +24,31 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     // left) it goes to the null device. Every other descriptor of the program
     // is close-on-exec.
     const int output = memfd_create("velmora-tool-output", MFD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output >= 0)
-        posix_spawn_file_actions_adddup2(&actions, output, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     // No signal blocked and every one at its default: the program blocks
     // SIGINT and SIGTERM for its own handling and ignores SIGPIPE.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
     sigset_t noSignals, allSignals;
     sigemptyset(&noSignals);
     sigfillset(&allSignals);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &allSignals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    // A tool started with other descriptors or signals would not be this launch.
+    const bool prepared =
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+        (output >= 0 ? posix_spawn_file_actions_adddup2(&actions, output, 1)
+                     : posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0)) == 0 &&
+        posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0 &&
+        posix_spawnattr_setsigmask(&attributes, &noSignals) == 0 &&
+        posix_spawnattr_setsigdefault(&attributes, &allSignals) == 0 &&
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
 
+    ToolRun run;
     pid_t child = 0;
-    const int error = posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+    run.started = prepared && posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+    run.outputCaptured = output >= 0;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ToolRun run;
-    run.started = error == 0;
-    run.outputCaptured = output >= 0;
     if (run.started) {
         int status = 0;
         pid_t waited;
