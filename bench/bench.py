@@ -5,7 +5,8 @@
   next to the same stand-in launched directly by a minimal program (posix_spawn
   natively, CreateProcess under Wine), and their ratio;
 - CPU time the idle program uses in a minute, native and under Wine;
-- peak resident memory of the native program with two listeners;
+- peak resident memory of the native program with two listeners, and its
+  heap and stacks at start-up and after the starts of the latency run;
 - the size of velmora.exe and the DLLs it imports;
 
 Each Windows build given is measured where this machine can run it (the
@@ -98,8 +99,15 @@ class Workbench:
         return [run["time"] for run in self.workspace.adb_runs()]
 
 
+def anonymous_kib(pid):
+    """Resident heap and stacks (what grows when memory is kept or leaked)."""
+    with open("/proc/%d/status" % pid) as f:
+        return next(int(line.split()[1]) for line in f if line.startswith("RssAnon:"))
+
+
 def measure_latency(bench, network, program_argv, runs):
-    """Start datagrams from the device: microseconds to the first launch."""
+    """Start datagrams from the device: microseconds to the first launch, and
+    the program's heap and stacks before the first."""
     bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
     process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -107,6 +115,7 @@ def measure_latency(bench, network, program_argv, runs):
         raise RuntimeError("the program did not start listening")
     sender = device_socket(network)
     record = bench.workspace.record
+    anonymous = anonymous_kib(process.pid)
 
     def finished_runs(count):
         # A cheap look at the record first: the bench must not take the CPU
@@ -126,7 +135,7 @@ def measure_latency(bench, network, program_argv, runs):
         if not wait_for(lambda: finished_runs(3 * i + 3), timeout=20, interval=0.005):
             raise RuntimeError("a stop was not handled: %r" % bench.workspace.log_lines()[-8:])
     sender.close()
-    return process, latencies
+    return process, latencies, anonymous
 
 
 def measure_direct(bench, runs, prefix_argv):
@@ -227,9 +236,10 @@ def main():
     native = Workbench(options)
     with Network(adapters=2) as network:
         program = native.workspace.copy(velmora, "velmora")
-        process, through = measure_latency(native, network, [program], options.runs)
+        process, through, anonymous_before = measure_latency(native, network, [program], options.runs)
         with open("/proc/%d/status" % process.pid) as f:
             peak = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
+        anonymous_after = anonymous_kib(process.pid)
         process.send_signal(signal.SIGTERM)
         process.wait(timeout=10)
         direct = measure_direct(native, options.runs, [])
@@ -245,7 +255,7 @@ def main():
         with Network(adapters=1) as network:
             subprocess.run(network.in_host(wine.wine + ["wineboot", "--init"]), env=wine.env, capture_output=True)
             driver = wine.workspace.copy(wine.path("tests", "listener_driver.exe"), "listener_driver.exe")
-            process, through = measure_latency(wine, network, wine.wine + [driver], options.runs)
+            process, through, _ = measure_latency(wine, network, wine.wine + [driver], options.runs)
             process.stdin.close()
             process.wait(timeout=30)
             direct = measure_direct(wine, options.runs, network.in_host(wine.wine))
@@ -297,6 +307,8 @@ def main():
                      "%.0f / %.3f" % ((end[0] - start[0]) * tick_ms, (end[1] - start[1]) / 1e6)))
 
     rows.append(("Peak resident memory, native, two listeners (KiB)", "%d" % peak))
+    rows.append(("Heap and stacks, native, at start-up / after %d starts and stops (KiB)" % options.runs,
+                 "%d / %d" % (anonymous_before, anonymous_after)))
     for build in options.windows_build:
         exe = os.path.join(build, "src", "velmora.exe")
         bits = windows_bits(exe)
