@@ -27,16 +27,15 @@ for dll in $(echo "$headers" | sed -n 's/.*DLL Name: //p' | tr 'A-Z' 'a-z'); do
     *) fail "imports $dll" ;;
     esac
 done
-# Version strings are UTF-16 in the resource, each name followed by its value.
-versions=$(strings -n 3 -e l "$exe")
+# The version resource as Windows reads it: the strings, and the version's
+# four numbers (the parts not given being 0) as the file's properties show
+# them and as the manifest names the program.
+resources=$("$(echo "$objdump" | sed 's/objdump$/windres/')" -i "$exe" -O rc) || fail "resources unreadable"
 for pair in "CompanyName Corvend" "ProductName Velmora" "FileVersion $version" "ProductVersion $version"; do
-    echo "$versions" | grep -A1 -x "${pair% *}" | grep -qx "${pair#* }" || fail "no version string $pair"
+    echo "$resources" | grep -q "VALUE \"${pair% *}\", \"${pair#* }\"\$" || fail "no version string $pair"
 done
-# The version's four numbers, the parts not given being 0, as Windows shows
-# them in the file's properties and as the manifest names the program.
 quad=$(echo "$version.0.0.0" | cut -d. -f1-4)
 numbers=$(echo "$quad" | sed 's/\./, /g')
-resources=$("$(echo "$objdump" | sed 's/objdump$/windres/')" -i "$exe" -O rc) || fail "resources unreadable"
 for field in FILEVERSION PRODUCTVERSION; do
     echo "$resources" | grep -qx " *$field $numbers" || fail "$field is not $numbers"
 done
