@@ -60,8 +60,7 @@ bool openListener(const Adapter& adapter)
 
 void closeListener(Listener& listener)
 {
-    if (listener.socket)
-        wakeListenerSocket(*listener.socket, listener.adapter);
+    wakeListenerSocket(*listener.socket, listener.adapter);
     listener.socket.reset();
 }
 
