@@ -88,11 +88,17 @@ bool startWithOnly(const ToolHandles& handles, wchar_t* commandLine, PROCESS_INF
     startup.StartupInfo.hStdOutput = handles.output;
     startup.StartupInfo.hStdError = handles.output;
     startup.lpAttributeList = attributes;
-    const bool started =
-        UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
-                                  nullptr, nullptr) &&
-        CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT,
-                       nullptr, nullptr, &startup.StartupInfo, &process);
+    const auto create = [&] {
+        return CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
+                              CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                              &startup.StartupInfo, &process) != 0;
+    };
+    // Wine now and then loses a new process before it runs, as
+    // ERROR_INTERNAL_ERROR (about one launch in a few thousand): a second try
+    // starts it. Nothing about the path fails that way.
+    const bool started = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                                   sizeof inherited, nullptr, nullptr) &&
+                         (create() || (GetLastError() == ERROR_INTERNAL_ERROR && create()));
     DeleteProcThreadAttributeList(attributes);
     return started;
 }
