@@ -31,7 +31,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 import harness  # noqa: E402
-from harness import GROUP, PORT, Network, datagram, wait_for  # noqa: E402
+from harness import GROUP, PORT, Network, anonymous_kib, datagram, wait_for  # noqa: E402
 
 CLONE_NEWNET = 0x40000000
 libc = ctypes.CDLL(None, use_errno=True)
@@ -97,12 +97,6 @@ class Workbench:
 
     def run_times(self):
         return [run["time"] for run in self.workspace.adb_runs()]
-
-
-def anonymous_kib(pid):
-    """Resident heap and stacks (what grows when memory is kept or leaked)."""
-    with open("/proc/%d/status" % pid) as f:
-        return next(int(line.split()[1]) for line in f if line.startswith("RssAnon:"))
 
 
 def measure_latency(bench, network, program_argv, runs):

@@ -29,12 +29,6 @@ std::basic_string<typename View::value_type, typename View::traits_type> pathFro
     return {value.data(), value.size()};
 }
 
-template <typename View>
-bool isStorable(View path)
-{
-    return path.size() < ADB_PATH_VALUE_CHARS && !hasControlCharacter(path);
-}
-
 }  // namespace
 
 std::string adbPathFromStoredValue(const char* bytes, std::size_t count)
@@ -47,12 +41,13 @@ WideString adbPathFromStoredValue(const wchar_t* units, std::size_t count)
     return pathFromStoredValue(WideStringView(units, count));
 }
 
+// Storable is what reads back whole.
 bool isStorableAdbPath(std::string_view path)
 {
-    return isStorable(path);
+    return adbPathFromStoredValue(path.data(), path.size()) == path;
 }
 
 bool isStorableAdbPath(WideStringView path)
 {
-    return isStorable(path);
+    return adbPathFromStoredValue(path.data(), path.size()) == path;
 }

@@ -42,6 +42,16 @@ def read_text(path):
         return ""
 
 
+def anonymous_kib(pid):
+    """Resident heap and stacks: what would grow if memory leaked. (The whole
+    resident size also grows as more of the program's code is first used.)"""
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("RssAnon:"):
+                return int(line.split()[1])
+    raise AssertionError("no RssAnon")
+
+
 def datagram(command, port=""):
     """The bytes a well-behaved device sends."""
     return b"VQM" + command.encode().ljust(15) + port.encode().ljust(15)

@@ -9,21 +9,11 @@ import subprocess
 import time
 
 import harness
-from harness import datagram, wait_for
+from harness import anonymous_kib, datagram, wait_for
 
 FLOOD_SECONDS = 20
 LOG_LIMIT = 1024 * 1024
 LONGEST_LINE = 200  # of the lines a flood can make Velmora write
-
-
-def anonymous_kib(pid):
-    """Resident heap and stacks: what would grow if memory leaked. (The whole
-    resident size also grows as more of the program's code is first used.)"""
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("RssAnon:"):
-                return int(line.split()[1])
-    raise AssertionError("no RssAnon")
 
 
 class Load(harness.NativeProgramCase):
