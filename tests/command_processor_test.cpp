@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,9 @@ struct Launch {
 };
 
 // Handles commands with a settable clock and stored path, and records the
-// tool launches instead of making them.
+// tool launches instead of making them. adb prints what `said` holds for its
+// arguments (exiting 1 after "error: ..."), and refuses connects until the
+// tick listensAt; each run takes 20 ms, and a sleep passes at once.
 class Processor : public testing::Test {
 protected:
     void SetUp() override
@@ -41,13 +44,22 @@ protected:
         };
         environment.launchTool = [this](const std::string& program, const ToolArguments& arguments) {
             launches.push_back({program, arguments});
+            std::string key;
+            for (const std::string& argument : arguments)
+                key += (key.empty() ? "" : " ") + argument;
             ToolRun run;
             run.started = toolsStart;
+            run.output = arguments[0] == "connect" && now < listensAt
+                             ? "failed to connect to '" + arguments[1] + "': Connection refused\n"
+                             : said[key];
+            run.exitCode = run.output.rfind("error:", 0) == 0;
+            now += 20;
             return run;
         };
+        environment.sleep = [this](std::uint32_t ms) { now += ms; };
     }
 
-    void handle(const CommandDatagram& d) { handleCommand(d, environment); }
+    std::optional<Verdict> handle(const CommandDatagram& d) { return handleCommand(d, environment); }
 
     // Handles a start and tells whether it ran adb.
     bool startRuns(const std::string& port, const std::string& sender, std::uint32_t at)
@@ -58,7 +70,17 @@ protected:
         return launches.size() > before;
     }
 
+    std::vector<ToolArguments> launchedArguments() const
+    {
+        std::vector<ToolArguments> all;
+        for (const Launch& launch : launches)
+            all.push_back(launch.arguments);
+        return all;
+    }
+
     std::uint32_t now = 50000;
+    std::uint32_t listensAt = 0;
+    std::map<std::string, std::string> said;
     std::string storedPath = "/opt/android sdk/adb";
     bool toolsStart = true;
     int pathReads = 0;
@@ -66,51 +88,123 @@ protected:
     CommandEnvironment environment;
 };
 
-TEST_F(Processor, StartLogsEveryStepAndRunsTcpipThenConnect)
-{
-    handle(datagram("start", "5555"));
+const char* const PHONE_BESIDE_EMULATOR =
+    "List of devices attached\n"
+    "emulator-5554          device product:sdk model:sdk device:emu64xa transport_id:1\n"
+    "R58M12ABCDE            device usb:1-4 product:beyond1 model:SM_G973F device:beyond1 transport_id:2\n\n";
+const ToolArguments SHELL_IP = {"-s", "R58M12ABCDE", "shell", "ip", "-4", "-o", "addr", "show"};
+const ToolArguments TCPIP = {"-s", "R58M12ABCDE", "tcpip", "5555"};
+const ToolArguments CONNECT = {"connect", "198.18.0.2:5555"};
 
-    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
-                                        "Received start command with IP 198.18.0.2 and port 5555",
-                                        "adb tcpip 5555", "successfully",
-                                        "adb connect 198.18.0.2:5555", "successfully"}));
-    ASSERT_EQ(launches.size(), 2u);
-    EXPECT_EQ(launches[0].program, storedPath);
-    EXPECT_EQ(launches[0].arguments, (ToolArguments{"tcpip", "5555"}));
-    EXPECT_EQ(launches[1].program, storedPath);
-    EXPECT_EQ(launches[1].arguments, (ToolArguments{"connect", "198.18.0.2:5555"}));
+TEST_F(Processor, StartSwitchesTheSendersPhoneAndConnectsOnceItListens)
+{
+    said["devices -l"] = PHONE_BESIDE_EMULATOR;
+    said["-s R58M12ABCDE shell ip -4 -o addr show"] = "30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255\n";
+    said["-s R58M12ABCDE tcpip 5555"] = "restarting in TCP mode port: 5555\n";
+    said["connect 198.18.0.2:5555"] = "connected to 198.18.0.2:5555\n";
+    listensAt = 50000 + 3 * 20 + 600;  // the phone restarts for 600 ms after the switch
+
+    const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
+
+    Lines expected = {"Received command", "Path to ADB: /opt/android sdk/adb",
+                      "Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "successfully",
+                      "adb: List of devices attached",
+                      "adb: emulator-5554          device product:sdk model:sdk device:emu64xa transport_id:1",
+                      "adb: R58M12ABCDE            device usb:1-4 product:beyond1 model:SM_G973F "
+                      "device:beyond1 transport_id:2",
+                      "adb -s R58M12ABCDE shell ip -4 -o addr show", "successfully",
+                      "adb: 30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255", "adb -s R58M12ABCDE tcpip 5555",
+                      "successfully", "adb: restarting in TCP mode port: 5555"};
+    // Tries end 20, 290, 560 and 830 ms after the switch: the fourth finds the phone listening.
+    for (int i = 0; i < 3; ++i)
+        expected.insert(expected.end(), {"adb connect 198.18.0.2:5555", "successfully",
+                                         "adb: failed to connect to '198.18.0.2:5555': Connection refused"});
+    expected.insert(expected.end(), {"adb connect 198.18.0.2:5555", "successfully",
+                                     "adb: connected to 198.18.0.2:5555", "Connected to 198.18.0.2:5555"});
+    EXPECT_EQ(readLogMessages(), expected);
+    ASSERT_TRUE(verdict && verdict->succeeded);
+    ASSERT_EQ(launches.size(), 7u);
+    EXPECT_EQ(launches[2].program, storedPath);
+    EXPECT_EQ(launches[2].arguments, TCPIP);
     EXPECT_EQ(lastStart.address, DEVICE);
     EXPECT_EQ(lastStart.port, "5555");
     EXPECT_EQ(lastStart.tick, 50000u);
 }
 
-TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)
+TEST_F(Processor, HowAStartEnds)
+{
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> said;
+        std::size_t connects;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        // A try starts every 270 ms (20 ms to run, 250 between) while 10 s have not passed: 38.
+        {"the phone never listens", {{"devices -l", PHONE_BESIDE_EMULATOR}}, 38, "Could not connect to 198.18.0.2:5555"},
+        {"switch refused", {{"devices -l", PHONE_BESIDE_EMULATOR}, {"-s R58M12ABCDE tcpip 5555", "error: device offline"}},
+         1, "Could not connect to 198.18.0.2:5555"},
+        {"approval asked",
+         {{"devices -l", PHONE_BESIDE_EMULATOR}, {"connect 198.18.0.2:5555", "failed to authenticate to 198.18.0.2:5555"}},
+         1, "Could not connect to 198.18.0.2:5555"},
+    };
+    for (const Case& c : cases) {
+        launches.clear();
+        lastStart = {};
+        said = c.said;
+        listensAt = c.connects > 1 ? now + 100000 : 0;
+        EXPECT_EQ(verdictText(*handle(datagram("start", "5555"))), c.verdict) << c.name;
+        std::vector<ToolArguments> launched = {{"devices", "-l"}, SHELL_IP, TCPIP};
+        launched.insert(launched.end(), c.connects, CONNECT);
+        EXPECT_EQ(launchedArguments(), launched) << c.name;
+    }
+}
+
+TEST_F(Processor, NoFurtherLaunchOnceAdbCannotBeStarted)
 {
     toolsStart = false;
-    handle(datagram("start", "5555"));
+    const std::optional<Verdict> start = handle(datagram("start", "5555"));
+    const std::optional<Verdict> stop = handle(datagram("stop"));
 
     const Lines log = readLogMessages();
-    ASSERT_EQ(log.size(), 7u);
-    EXPECT_EQ(log[4], "error");
-    EXPECT_EQ(log[6], "error");
-    EXPECT_EQ(lastStart.address, DEVICE);
-    EXPECT_EQ(lastStart.port, "5555");
+    ASSERT_EQ(log.size(), 12u);
+    EXPECT_EQ(Lines(log.begin() + 3, log.begin() + 6),
+              (Lines{"adb devices -l", "error", "Could not connect to 198.18.0.2:5555"}));
+    EXPECT_EQ(Lines(log.end() - 4, log.end()),
+              (Lines{"Received stop command", "adb devices -l", "error", "Could not switch 198.18.0.2 to USB"}));
+    EXPECT_EQ(launches.size(), 2u);
+    EXPECT_TRUE(start->adbNotStarted && stop->adbNotStarted);
 }
 
-TEST_F(Processor, StopRunsUsbAndForgetsTheLastStartButNotItsTime)
+TEST_F(Processor, StopSwitchesOnlyTheSendersNetworkEntryAndDisconnectsIt)
 {
-    handle(datagram("start", "5555"));
-    now += 1000;
-    resetLog();
-    handle(datagram("stop"));
-
-    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
-                                        "Received stop command", "adb usb", "successfully"}));
-    ASSERT_EQ(launches.size(), 3u);
-    EXPECT_EQ(launches[2].arguments, (ToolArguments{"usb"}));
-    EXPECT_EQ(lastStart.address, "");
-    EXPECT_EQ(lastStart.port, "");
-    EXPECT_EQ(lastStart.tick, 50000u);
+    const std::string twoPhones = "List of devices attached\n198.18.0.3:5555        device transport_id:3\n"
+                                  "198.18.0.2:5555        device transport_id:4\n\n";
+    struct Case {
+        const char* name;
+        std::map<std::string, std::string> said;
+        std::vector<ToolArguments> launched;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        {"switched", {{"devices -l", twoPhones}},
+         {{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"}, {"disconnect", "198.18.0.2:5555"}},
+         "Switched 198.18.0.2 to USB"},
+        {"usb refused", {{"devices -l", twoPhones}, {"-s 198.18.0.2:5555 usb", "error: device offline"}},
+         {{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"}}, "Could not switch 198.18.0.2 to USB"},
+        {"not on the network", {{"devices -l", "198.18.0.3:5555        device\n198.18.0.2:5555        offline\n"}},
+         {{"devices", "-l"}}, "Could not switch 198.18.0.2 to USB: not connected over the network"},
+    };
+    for (const Case& c : cases) {
+        launches.clear();
+        lastStart = {DEVICE, "5555", 1};
+        said = c.said;
+        EXPECT_EQ(verdictText(*handle(datagram("stop"))), c.verdict) << c.name;
+        EXPECT_EQ(launchedArguments(), c.launched) << c.name;
+        EXPECT_EQ(lastStart.address, "");
+        EXPECT_EQ(lastStart.port, "");
+        EXPECT_EQ(lastStart.tick, 1u);
+    }
 }
 
 TEST_F(Processor, NoStoredPathUsesTheDefaultEveryTime)
@@ -120,10 +214,11 @@ TEST_F(Processor, NoStoredPathUsesTheDefaultEveryTime)
     handle(datagram("stop"));
 
     const std::string pathLine = "Path to ADB: " + std::string(DEFAULT_ADB_PATH);
-    EXPECT_EQ(readLogMessages(),
-              (Lines{"Received command", "Using default ADB path", pathLine, "Received stop command",
-                     "adb usb", "successfully", "Received command", "Using default ADB path",
-                     pathLine, "Received stop command", "adb usb", "successfully"}));
+    const Lines log = readLogMessages();
+    ASSERT_EQ(log.size(), 14u);
+    for (std::size_t stop : {0, 7})
+        EXPECT_EQ(Lines(log.begin() + stop, log.begin() + stop + 4),
+                  (Lines{"Received command", "Using default ADB path", pathLine, "Received stop command"}));
     ASSERT_EQ(launches.size(), 2u);
     EXPECT_EQ(launches[0].program, DEFAULT_ADB_PATH);
 }
@@ -190,10 +285,11 @@ TEST(IsValidPort, AcceptsOneToFiveDigitsUpTo65535)
 
 TEST_F(Processor, LeadingZerosArePassedOnAsSent)
 {
+    said["devices -l"] = PHONE_BESIDE_EMULATOR;
     handle(datagram("start", "05555"));
-    ASSERT_EQ(launches.size(), 2u);
-    EXPECT_EQ(launches[0].arguments, (ToolArguments{"tcpip", "05555"}));
-    EXPECT_EQ(launches[1].arguments, (ToolArguments{"connect", "198.18.0.2:05555"}));
+    ASSERT_EQ(launches.size(), 4u);
+    EXPECT_EQ(launches[2].arguments, (ToolArguments{"-s", "R58M12ABCDE", "tcpip", "05555"}));
+    EXPECT_EQ(launches[3].arguments, (ToolArguments{"connect", "198.18.0.2:05555"}));
 }
 
 TEST_F(Processor, RepeatedStartIsIgnoredForTenSeconds)
@@ -269,7 +365,7 @@ protected:
     static void expectStartRuns(const std::vector<FakeAdbRun>& runs, const std::string& adb)
     {
         ASSERT_EQ(runs.size(), 2u);
-        EXPECT_EQ(runs[0].arguments, (ToolArguments{"tcpip", "5555"}));
+        EXPECT_EQ(runs[0].arguments, (ToolArguments{"devices", "-l"}));
         EXPECT_EQ(runs[1].arguments, (ToolArguments{"connect", "198.18.0.2:5555"}));
         for (const FakeAdbRun& run : runs) {
             EXPECT_EQ(run.executable, adb);
@@ -288,10 +384,10 @@ TEST_F(ProcessorWithStandIn, StoredPathWithSpaces)
 
     expectStartRuns(readFakeAdbRuns(record), adb);
     const Lines log = readLogMessages();
-    ASSERT_EQ(log.size(), 7u);
-    EXPECT_EQ(log[1], "Path to ADB: " + adb);
-    EXPECT_EQ(log[4], "successfully");
-    EXPECT_EQ(log[6], "successfully");
+    EXPECT_EQ(log, (Lines{"Received command", "Path to ADB: " + adb,
+                          "Received start command with IP 198.18.0.2 and port 5555", "adb devices -l",
+                          "successfully", "No device to switch has the address 198.18.0.2",
+                          "adb connect 198.18.0.2:5555", "successfully", "Could not connect to 198.18.0.2:5555"}));
 }
 
 TEST_F(ProcessorWithStandIn, DefaultPath)

@@ -14,6 +14,14 @@
 // and appends
 //   done
 //   ended <microseconds since 1970>
+// With VELMORA_FAKE_ADB_DEVICES naming a file, it first acts as adb with the
+// devices listed there, one a line of tab-separated fields:
+//   SERIAL STATE ADDRESS PORT READY
+// ADDRESS is the phone's own, PORT where it takes connects from READY
+// (microseconds since 1970). It answers devices -l, [-s SERIAL] shell ...,
+// tcpip PORT, usb, connect and disconnect as adb does and keeps the changes
+// in the file; a phone switched with tcpip takes connects
+// VELMORA_FAKE_ADB_RESTART_MS later (recorded as "listens <READY>").
 #include "fake_adb.h"
 #include "services/event_log.h"
 
@@ -23,11 +31,102 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+struct Device {
+    std::string serial, state, address, port;
+    long long ready = 0;
+};
+
+std::vector<Device> readDevices(const char* path)
+{
+    std::vector<Device> devices;
+    std::ifstream file(path, std::ios::binary);
+    for (std::string line; std::getline(file, line);) {
+        std::string field[5];
+        std::istringstream fields(line);
+        for (std::string& f : field)
+            std::getline(fields, f, '\t');
+        devices.push_back({field[0], field[1], field[2], field[3], std::atoll(field[4].c_str())});
+    }
+    return devices;
+}
+
+// Acts as adb among the devices of the file at path; returns the exit code.
+int actAsAdb(std::vector<std::string> args, const char* path, long long now, std::string& record)
+{
+    std::vector<Device> devices = readDevices(path);
+    std::string serial;
+    if (args.size() >= 2 && args[0] == "-s") {
+        serial = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    const std::string command = args.empty() ? "" : args[0], target = args.size() > 1 ? args[1] : "";
+    const auto listed = [&](const std::string& name) {
+        return std::find_if(devices.begin(), devices.end(), [&](const Device& d) { return d.serial == name; });
+    };
+    if (command == "devices") {
+        std::printf("List of devices attached\n");
+        for (const Device& d : devices)
+            std::printf("%-22s %s transport_id:%d\n", d.serial.c_str(), d.state.c_str(), int(&d - &devices[0]) + 1);
+        std::printf("\n");
+    } else if (command == "disconnect") {
+        if (listed(target) != devices.end())
+            devices.erase(listed(target));
+        std::printf("disconnected %s\n", target.c_str());
+    } else if (command == "connect") {
+        const std::string host = target.substr(0, target.rfind(':')), port = target.substr(target.rfind(':') + 1);
+        const bool listens = std::any_of(devices.begin(), devices.end(), [&](const Device& d) {
+            return d.address == host && d.port == port && d.ready <= now;
+        });
+        if (listed(target) != devices.end()) {
+            std::printf("already connected to %s\n", target.c_str());
+        } else if (listens) {
+            devices.push_back({target, "device", host, port, 0});
+            std::printf("connected to %s\n", target.c_str());
+        } else {
+            std::printf("failed to connect to '%s': Connection refused\n", target.c_str());
+        }
+    } else {
+        // The rest need one device in state "device".
+        auto d = serial.empty() ? (devices.size() == 1 ? devices.begin() : devices.end()) : listed(serial);
+        if (d == devices.end() || d->state != "device") {
+            std::fprintf(stderr, "error: %s\n", !serial.empty() ? ("device '" + serial + "' not found").c_str()
+                                                : "more than one device/emulator");
+            return 1;
+        }
+        if (command == "shell" && !d->address.empty()) {
+            std::printf("30: wlan0    inet %s/24 brd 0.0.0.0 scope global wlan0\n", d->address.c_str());
+        } else if (command == "tcpip") {
+            std::printf("restarting in TCP mode port: %s\n", target.c_str());
+            const char* restart = std::getenv("VELMORA_FAKE_ADB_RESTART_MS");
+            d->port = target;
+            d->ready = now + 1000 * std::atoll(restart ? restart : "0");
+            record += "listens " + std::to_string(d->ready) + "\n";
+        } else if (command == "usb") {
+            std::printf("restarting in USB mode\n");
+            // The phone stops listening; its network entry goes offline.
+            const std::string address = d->address;
+            for (Device& e : devices) {
+                if (e.address != address)
+                    continue;
+                e.port.clear();
+                if (e.serial.find(':') != std::string::npos)
+                    e.state = "offline";
+            }
+        }
+    }
+    std::fflush(nullptr);
+    std::ofstream file(path, std::ios::binary);
+    for (const Device& d : devices)
+        file << d.serial << '\t' << d.state << '\t' << d.address << '\t' << d.port << '\t' << d.ready << '\n';
+    return 0;
+}
 
 bool append(const char* record, const std::string& text)
 {
@@ -73,6 +172,11 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(milliseconds(std::atol(sleep)));
 
     int exitCode = 0;
+    if (const char* devices = std::getenv("VELMORA_FAKE_ADB_DEVICES")) {
+        std::string listens;
+        exitCode = actAsAdb({argv + 1, argv + argc}, devices, now, listens);
+        append(record, listens);
+    }
     for (const std::string& step : steps) {
         const std::string word = step.substr(0, step.find(' '));
         const std::string rest = step.size() > word.size() ? step.substr(word.size() + 1) : "";

@@ -80,8 +80,8 @@ TEST(RunTool, LogsWhetherTheToolStartedAndWhatItSaid)
             return run;
         };
     };
-    EXPECT_TRUE(runTool("/sdk/adb", {"tcpip", "5555"}, recordAnd(ran("error: no devices/emulators found\n", 1))));
-    EXPECT_FALSE(runTool("/sdk/adb", {"usb"}, recordAnd(ToolRun{})));
+    EXPECT_TRUE(runTool("/sdk/adb", {"tcpip", "5555"}, recordAnd(ran("error: no devices/emulators found\n", 1))).started);
+    EXPECT_FALSE(runTool("/sdk/adb", {"usb"}, recordAnd(ToolRun{})).started);
 
     EXPECT_EQ(readLogMessages(), (std::vector<std::string>{"successfully", "adb: error: no devices/emulators found",
                                                            "adb exit code: 1", "error"}));

@@ -1,8 +1,10 @@
 #include "command_processor.h"
 
+#include "adb_devices.h"
 #include "services/event_log.h"
 
 #include <chrono>
+#include <thread>
 
 LastStart lastStart;
 
@@ -12,6 +14,11 @@ std::uint32_t currentTick()
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 bool isValidPort(std::string_view port)
@@ -35,47 +42,108 @@ bool isRepeatedStart(const LastStart& last, std::string_view address, std::strin
     return sameDeviceOrPort && elapsed <= REPEAT_WINDOW_MS;
 }
 
+std::string verdictText(const Verdict& verdict)
+{
+    if (verdict.request == Verdict::Request::Start)
+        return (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address;
+    if (verdict.succeeded)
+        return "Switched " + verdict.address + " to USB";
+    return "Could not switch " + verdict.address + " to USB" +
+           (verdict.notOnNetwork ? ": not connected over the network" : "");
+}
+
 namespace {
 
-void handleStart(const CommandDatagram& datagram, const std::string& adbPath,
-                 const CommandEnvironment& environment)
+// One adb run, logged as launched.
+ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const CommandEnvironment& environment)
+{
+    std::string line = "adb";
+    for (const std::string& argument : arguments)
+        line += " " + argument;
+    writeLog({line});
+    return runTool(adbPath, arguments, environment.launchTool);
+}
+
+// Switches the sender's phone to the network, if adb lists it, and connects
+// to it; true when connected.
+bool switchAndConnect(const std::string& adbPath, const std::string& deviceList, const std::string& sender,
+                      const std::string& port, const CommandEnvironment& environment)
+{
+    const PhoneChoice phone =
+        choosePhone(parseDeviceList(deviceList), sender, port, [&](const std::string& serial) {
+            const ToolRun run = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
+            return exitedWithZero(run) ? parsePhoneAddresses(run.output) : std::vector<std::string>();
+        });
+    if (!phone.whyNone.empty())
+        writeLog({phone.whyNone});
+    const bool switched =
+        !phone.serial.empty() && !phone.alreadyThere &&
+        exitedWithZero(runAdb(adbPath, {"-s", phone.serial, "tcpip", port}, environment));
+
+    const std::uint32_t switchEnded = environment.readTick();
+    for (;;) {
+        const ToolRun run = runAdb(adbPath, {"connect", sender + ":" + port}, environment);
+        const ConnectResult result = judgeConnect(run.output);
+        if (result != ConnectResult::Refused || !switched)
+            return result == ConnectResult::Connected;
+        environment.sleep(CONNECT_RETRY_MS);
+        if (environment.readTick() - switchEnded >= CONNECT_WAIT_MS)
+            return false;
+    }
+}
+
+std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::string& adbPath,
+                                   const CommandEnvironment& environment)
 {
     // The port text comes from anyone on the LAN and goes onto a command line.
     if (!isValidPort(datagram.port)) {
         writeLog({"Ignored start command with invalid port"});
-        return;
+        return std::nullopt;
     }
     const std::uint32_t now = environment.readTick();
     if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, now))
-        return;
+        return std::nullopt;
     lastStart.tick = now;
 
-    const std::string device = datagram.senderAddress + ":" + datagram.port;
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
-    writeLog({"adb tcpip ", datagram.port});
-    runTool(adbPath, {"tcpip", datagram.port}, environment.launchTool);
-    writeLog({"adb connect ", device});
-    runTool(adbPath, {"connect", device}, environment.launchTool);
+    Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port};
+    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
+    verdict.adbNotStarted = !devices.started;
+    if (devices.started)
+        verdict.succeeded = switchAndConnect(adbPath, devices.output, datagram.senderAddress, datagram.port, environment);
 
     lastStart.address = datagram.senderAddress;
     lastStart.port = datagram.port;
+    return verdict;
 }
 
-void handleStop(const std::string& adbPath, const CommandEnvironment& environment)
+Verdict handleStop(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment)
 {
     writeLog({"Received stop command"});
-    writeLog({"adb usb"});
-    runTool(adbPath, {"usb"}, environment.launchTool);
+    Verdict verdict{Verdict::Request::Stop, false, sender};
+    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
+    verdict.adbNotStarted = !devices.started;
+    if (devices.started) {
+        const std::string serial = findNetworkSerial(parseDeviceList(devices.output), sender);
+        verdict.notOnNetwork = serial.empty();
+        // Disconnected too, or adb would keep calling the old address and
+        // list the phone twice once it is back on USB.
+        if (!serial.empty() && exitedWithZero(runAdb(adbPath, {"-s", serial, "usb"}, environment))) {
+            runAdb(adbPath, {"disconnect", serial}, environment);
+            verdict.succeeded = true;
+        }
+    }
     lastStart.address.clear();
     lastStart.port.clear();
+    return verdict;
 }
 
 }  // namespace
 
-void handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment)
+std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment)
 {
     if (!isCommand(datagram))
-        return;
+        return std::nullopt;
     writeLog({"Received command"});
 
     // Read afresh every time: a path just chosen takes effect at once.
@@ -86,8 +154,12 @@ void handleCommand(const CommandDatagram& datagram, const CommandEnvironment& en
     }
     writeLog({"Path to ADB: ", adbPath});
 
+    std::optional<Verdict> verdict;
     if (datagram.command == "start")
-        handleStart(datagram, adbPath, environment);
+        verdict = handleStart(datagram, adbPath, environment);
     else if (datagram.command == "stop")
-        handleStop(adbPath, environment);
+        verdict = handleStop(datagram.senderAddress, adbPath, environment);
+    if (verdict)
+        writeLog({verdictText(*verdict)});
+    return verdict;
 }

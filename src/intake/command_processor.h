@@ -1,7 +1,10 @@
 // Turns a decoded command datagram into adb runs, writing every step to the
-// event log. "start" runs `adb tcpip PORT` and `adb connect ADDRESS:PORT`;
-// "stop" runs `adb usb`. A start that repeats the last accepted start's
-// address or port within REPEAT_WINDOW_MS is ignored.
+// event log, and ends with a verdict. A "start" finds the sender among the
+// devices adb knows, switches that phone to the network with
+// `adb -s SERIAL tcpip PORT` and connects to ADDRESS:PORT, trying again while
+// the phone restarts. A "stop" switches the sender's network entry back with
+// `adb -s ADDRESS:PORT usb` and disconnects it. A start that repeats the last
+// accepted start's address or port within REPEAT_WINDOW_MS is ignored.
 //
 // Callers hold the command lock: commands are handled one at a time, each to
 // its end, tool runs included.
@@ -13,10 +16,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 constexpr std::uint32_t REPEAT_WINDOW_MS = 10000;
+// A phone switched to the network restarts its adb daemon before it listens:
+// a refused connect is tried again this long after the previous try ended,
+// until this long after the switch.
+constexpr std::uint32_t CONNECT_RETRY_MS = 250;
+constexpr std::uint32_t CONNECT_WAIT_MS = 10000;
 
 // The last accepted start. A stop empties address and port but keeps the tick.
 struct LastStart {
@@ -30,13 +39,30 @@ extern LastStart lastStart;
 
 // The platform's millisecond tick count since system start, wrapping at 2^32.
 std::uint32_t currentTick();
+void sleepMilliseconds(std::uint32_t milliseconds);
 
 // What the processor asks of the world; tests replace any of it.
 struct CommandEnvironment {
     std::function<std::uint32_t()> readTick = currentTick;
     std::function<std::string()> readAdbPath = loadAdbPath;
     ToolLauncher launchTool = launchAndWait;
+    std::function<void(std::uint32_t milliseconds)> sleep = sleepMilliseconds;
 };
+
+// How a command that reached adb ended: what was asked, whether it worked,
+// and for which address.
+struct Verdict {
+    enum class Request { Start, Stop } request = Request::Start;
+    bool succeeded = false;
+    std::string address;         // ADDRESS:PORT for a start, ADDRESS for a stop
+    bool adbNotStarted = false;  // adb itself could not be started
+    bool notOnNetwork = false;   // a stop found no network entry of the sender
+};
+
+// "Connected to A:P", "Could not connect to A:P", "Switched A to USB",
+// "Could not switch A to USB" and, when the phone was not connected over the
+// network, ": not connected over the network" after it.
+std::string verdictText(const Verdict& verdict);
 
 // A port that adb can take and that cannot add anything to a command line:
 // 1 to 5 ASCII digits with a value from 1 to 65535 (leading zeros allowed).
@@ -46,4 +72,6 @@ bool isValidPort(std::string_view port);
 bool isRepeatedStart(const LastStart& last, std::string_view address, std::string_view port,
                      std::uint32_t now);
 
-void handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment = {});
+// The verdict, also logged; none for what never reached adb (not a command,
+// an unknown one, an invalid port, a repeated start).
+std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment = {});

@@ -100,13 +100,18 @@ void readToolOutput(ToolRun& run, const OutputReader& read)
         run.output.resize(TOOL_OUTPUT_READ_LIMIT);
 }
 
-bool runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)
+bool exitedWithZero(const ToolRun& run)
 {
-    const ToolRun run = launch(program, arguments);
+    return run.started && run.exitCodeKnown && run.signal == 0 && run.exitCode == 0;
+}
+
+ToolRun runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)
+{
+    ToolRun run = launch(program, arguments);
     writeLog({run.started ? "successfully" : "error"});
     if (run.started) {
         for (const std::string& line : toolReport(run))
             writeLog({line});
     }
-    return run.started;
+    return run;
 }

@@ -38,9 +38,12 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
 
 using ToolLauncher = std::function<ToolRun(const std::string&, const ToolArguments&)>;
 
+// True when it ran and ended with exit code 0.
+bool exitedWithZero(const ToolRun& run);
+
 // Launches, then logs "successfully" or "error" on a line of its own and,
-// after "successfully", the lines of toolReport. True when it started.
-bool runTool(const std::string& program, const ToolArguments& arguments,
+// after "successfully", the lines of toolReport.
+ToolRun runTool(const std::string& program, const ToolArguments& arguments,
              const ToolLauncher& launch = launchAndWait);
 
 // The log lines that tell what a started tool said: each non-empty line of

@@ -23,13 +23,13 @@ class Faults(harness.NativeProgramCase):
         self.store_adb_path(os.path.join(self.workspace.folder, "no such folder", "adb"))
         self.start()
         self.network.send(datagram("start", "5555"))
-        expected = ["Received start command with IP 198.18.0.2 and port 5555", "adb tcpip 5555", "error",
-                    "adb connect 198.18.0.2:5555", "error"]
-        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-5:] == expected), self.workspace.log_lines())
+        expected = ["Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "error",
+                    "Could not connect to 198.18.0.2:5555"]
+        self.assertTrue(wait_for(lambda: self.trail_after_path() == expected), self.workspace.log_lines())
         # It goes on working: the next command is handled as well.
         self.network.send(datagram("stop"))
-        self.assertTrue(wait_for(lambda: self.trail_after_path() == ["Received stop command", "adb usb", "error"]),
-                        self.workspace.log_lines())
+        expected = ["Received stop command", "adb devices -l", "error", "Could not switch 198.18.0.2 to USB"]
+        self.assertTrue(wait_for(lambda: self.trail_after_path() == expected), self.workspace.log_lines())
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
     def test_exit_while_adb_hangs(self):
@@ -81,18 +81,19 @@ class Faults(harness.NativeProgramCase):
             before = len(self.workspace.adb_runs())
             self.network.send(datagram("stop"))
             self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == before + 1), value[:20])
-            expected = ["Using default ADB path", "Path to ADB: adb", "Received stop command", "adb usb",
-                        "successfully"]
-            self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-5:] == expected),
-                            (value[:20], self.workspace.log_lines()[-5:]))
+            expected = ["Using default ADB path", "Path to ADB: adb", "Received stop command", "adb devices -l",
+                        "successfully", "Could not switch 198.18.0.2 to USB: not connected over the network"]
+            self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-6:] == expected),
+                            (value[:20], self.workspace.log_lines()[-6:]))
         self.assertEqual(sum(line.startswith("Path to ADB: ") for line in self.workspace.log_lines()), 3)
 
         # Bytes that could be a path in some code page are tried as one.
         with open(self.setting, "wb") as f:
             f.write(b"\xff\xfe\x00\x01garbage")
         self.network.send(datagram("stop"))
-        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-1:] == ["error"]), self.workspace.log_lines())
-        self.assertEqual(self.workspace.log_lines()[-4], "Path to ADB: \xff\xfe")
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-2:] == ["error", "Could not switch 198.18.0.2 to USB"]),
+                        self.workspace.log_lines())
+        self.assertEqual(self.workspace.log_lines()[-5], "Path to ADB: \xff\xfe")
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
     def test_second_copy(self):

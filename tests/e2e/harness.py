@@ -217,6 +217,19 @@ class Workspace:
         with open(self.script, "w") as f:
             f.write("".join(step + "\n" for step in steps))
 
+    def attach_devices(self, *devices, restart_ms=0):
+        """Makes the stand-in act as adb with these devices, each (serial,
+        state, the phone's address, the port it takes connects on); a phone
+        switched to the network takes connects restart_ms later."""
+        path = os.path.join(self.folder, "adb.devices")
+        with open(path, "w") as f:
+            f.write("".join("%s\t%s\t%s\t%s\t0\n" % (device + ("",))[:4] for device in devices))
+        self.env["VELMORA_FAKE_ADB_DEVICES"] = self.native_path(path)
+        self.env["VELMORA_FAKE_ADB_RESTART_MS"] = str(restart_ms)
+
+    def device_serials(self):
+        return [line.split("\t")[0] for line in read_text(os.path.join(self.folder, "adb.devices")).splitlines()]
+
     def record_values(self, name):
         """The values of the stand-in's "name value" record lines."""
         return [line.split(" ", 1)[1] for line in read_text(self.record).split("\n")
@@ -327,6 +340,11 @@ class NativeProgramCase(unittest.TestCase):
     def store_adb_path(self, path):
         self.workspace.store_adb_path(path, self.network)
 
+    def start_program(self):
+        """Starts the program with a stand-in adb stored as its path."""
+        self.store_adb_path(self.workspace.install_adb())
+        self.start()
+
     def start(self, stdin=subprocess.DEVNULL, folder="", wrapper=(), listeners=None):
         """Starts a copy of the program in workspace/folder (run through
         wrapper, if any) and waits for its listeners; the first copy is
@@ -358,6 +376,43 @@ class NativeProgramCase(unittest.TestCase):
     def say(self, line):
         self.process.stdin.write(line.encode() + b"\n")
         self.process.stdin.flush()
+
+
+class PhoneScenarios:
+    """What a start and a stop do among several devices, for the native
+    program and velmora.exe alike: needs workspace, network, start_program
+    and options."""
+
+    def test_phone_beside_an_emulator_is_switched_and_awaited(self):
+        self.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
+                                      restart_ms=1500)
+        self.start_program()
+        self.network.send(datagram("start", "5555"))
+        log = self.workspace.log_lines
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"],
+                                 timeout=20 * self.options.time_scale), log())
+        runs = self.workspace.adb_runs()
+        self.assertEqual([run["args"] for run in runs[:3]],
+                         [["devices", "-l"], ["-s", "R58M12ABCDE", "shell", "ip", "-4", "-o", "addr", "show"],
+                          ["-s", "R58M12ABCDE", "tcpip", "5555"]])
+        connects = runs[3:]
+        self.assertGreater(len(connects), 1, "connect was not tried again")
+        self.assertEqual({tuple(run["args"]) for run in connects}, {("connect", "198.18.0.2:5555")})
+        listens = int(self.workspace.record_values("listens")[0])
+        self.assertLess(connects[-2]["time"], listens)
+        print("\nconnect tried %d times; the successful try started %.0f ms after the phone listened"
+              % (len(connects), (connects[-1]["time"] - listens) / 1000))
+
+    def test_stop_switches_only_the_senders_phone(self):
+        self.workspace.attach_devices(("198.18.0.3:5555", "device", "198.18.0.3", "5555"),
+                                      ("198.18.0.2:5555", "device", "198.18.0.2", "5555"))
+        self.start_program()
+        self.network.send(datagram("stop"))
+        log = self.workspace.log_lines
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=10), log())
+        self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
+                         [["devices", "-l"], ["-s", "198.18.0.2:5555", "usb"], ["disconnect", "198.18.0.2:5555"]])
+        self.assertEqual(self.workspace.device_serials(), ["198.18.0.3:5555"])
 
 
 SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",

@@ -93,7 +93,7 @@ class Listeners(unittest.TestCase):
         self.network.send(datagram("start", "5555"), via=1)
         self.wait_until_received(2)
         runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
+        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"]])
         self.assertEqual({run["executable"] for run in runs}, {self.adb})
 
         # A stop that reaches both adapters runs adb twice.
@@ -112,7 +112,7 @@ class Listeners(unittest.TestCase):
         self.network.send(datagram("stop"), via=0)
         self.wait_until_received(7)
         wait_for(lambda: len(self.workspace.adb_runs()) == 7)
-        self.assertEqual([run["args"] for run in self.workspace.adb_runs()[2:]], [["usb"]] * 5)
+        self.assertEqual([run["args"] for run in self.workspace.adb_runs()[2:]], [["devices", "-l"]] * 5)
 
         code, _ = driver.quit()
         self.assertEqual(code, 0)
@@ -160,17 +160,19 @@ class Listeners(unittest.TestCase):
             return log()[before:]
 
         self.workspace.adb_does("stderr error: no devices/emulators found", "exit 1")
-        self.assertEqual(handled([datagram("stop")], 1)[-4:],
-                         ["adb usb", "successfully", "adb: error: no devices/emulators found", "adb exit code: 1"])
+        self.assertEqual(handled([datagram("stop")], 1)[-5:],
+                         ["adb devices -l", "successfully", "adb: error: no devices/emulators found", "adb exit code: 1",
+                          "Could not switch 198.18.0.2 to USB: not connected over the network"])
 
         self.workspace.adb_does("stdout connected to 198.18.0.2:5555")
-        self.assertEqual(handled([datagram("start", "5555")], 2)[-3:],
-                         ["adb connect 198.18.0.2:5555", "successfully", "adb: connected to 198.18.0.2:5555"])
+        self.assertEqual(handled([datagram("start", "5555")], 2)[-4:],
+                         ["adb connect 198.18.0.2:5555", "successfully", "adb: connected to 198.18.0.2:5555",
+                          "Connected to 198.18.0.2:5555"])
 
         # A server left behind holding the output keeps nobody waiting; the
         # tool inherited nothing but its standard handles.
         self.workspace.adb_does("background 30000", "report")
-        self.assertEqual(handled([datagram("stop")], 1)[-2:], ["adb usb", "successfully"])
+        self.assertEqual(handled([datagram("stop")], 1)[-3:-1], ["adb devices -l", "successfully"])
         holders = self.workspace.record_values("holder")
         self.assertEqual(len(holders), 1)
         self.assertNotEqual(holders[0], "0", "the stand-in's server did not start")

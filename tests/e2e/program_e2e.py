@@ -11,7 +11,7 @@ import harness
 from harness import datagram, wait_for
 
 
-class Program(harness.NativeProgramCase):
+class Program(harness.NativeProgramCase, harness.PhoneScenarios):
     def test_start_and_stop_from_a_device(self):
         adb = self.workspace.install_adb()
         self.store_adb_path(adb)
@@ -24,14 +24,16 @@ class Program(harness.NativeProgramCase):
                        check=True)
         trail = ["Starting", "Received command", "Path to ADB: " + adb,
                  "Received start command with IP 198.18.0.2 and port 5555",
-                 "adb tcpip 5555", "successfully", "adb connect 198.18.0.2:5555", "successfully"]
+                 "adb devices -l", "successfully", "No device to switch has the address 198.18.0.2",
+                 "adb connect 198.18.0.2:5555", "successfully", "Could not connect to 198.18.0.2:5555"]
         self.assertEqual(wait_for(lambda: self.workspace.log_lines() == trail), True, self.workspace.log_lines())
 
         self.network.send(datagram("stop"))
-        trail += ["Received command", "Path to ADB: " + adb, "Received stop command", "adb usb", "successfully"]
+        trail += ["Received command", "Path to ADB: " + adb, "Received stop command", "adb devices -l", "successfully",
+                  "Could not switch 198.18.0.2 to USB: not connected over the network"]
         self.assertEqual(wait_for(lambda: self.workspace.log_lines() == trail), True, self.workspace.log_lines())
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
-                         [["tcpip", "5555"], ["connect", "198.18.0.2:5555"], ["usb"]])
+                         [["devices", "-l"], ["connect", "198.18.0.2:5555"], ["devices", "-l"]])
         # adb gets no signal blocked or ignored (Velmora blocks SIGINT, SIGTERM
         # and SIGHUP and ignores SIGPIPE) and no descriptor of Velmora's.
         # Signals 32 and 33 belong to glibc, which leaves them as they are.

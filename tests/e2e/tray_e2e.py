@@ -66,7 +66,7 @@ def _is_robot_green(rgb):
     return g > 160 and r < 130 and b < 180 and g - r > 80
 
 
-class Tray(unittest.TestCase):
+class Tray(unittest.TestCase, harness.PhoneScenarios):
     options = None
 
     def setUp(self):
@@ -253,11 +253,12 @@ class Tray(unittest.TestCase):
         self.network.send(datagram("start", "5555"))
         log = lambda: self.workspace.log_lines(os.path.join(self.workspace.folder, letters))
         utf8 = adb.encode().decode("latin-1")
-        self.assertTrue(wait_for(lambda: log()[-3:] == ["adb connect 198.18.0.2:5555", "successfully",
-                                                        "adb: connected to 198.18.0.2:5555"], timeout=15), log())
+        self.assertTrue(wait_for(lambda: log()[-4:] == ["adb connect 198.18.0.2:5555", "successfully",
+                                                        "adb: connected to 198.18.0.2:5555",
+                                                        "Connected to 198.18.0.2:5555"], timeout=15), log())
         self.assertIn("Path to ADB: " + utf8, log())
         runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
+        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"]])
         self.assertEqual({run["executable"] for run in runs}, {utf8})
 
     def test_listeners_follow_the_network_after_resume(self):
@@ -305,11 +306,12 @@ class Tray(unittest.TestCase):
         # A start from the device runs the stand-in adb stored with reg add.
         self.network.send(datagram("start", "5555"))
         trail = ["Starting", "Received command", "Path to ADB: " + adb,
-                 "Received start command with IP 198.18.0.2 and port 5555", "adb tcpip 5555", "successfully",
-                 "adb connect 198.18.0.2:5555", "successfully"]
+                 "Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "successfully",
+                 "No device to switch has the address 198.18.0.2", "adb connect 198.18.0.2:5555", "successfully",
+                 "Could not connect to 198.18.0.2:5555"]
         self.assertTrue(wait_for(lambda: self.workspace.log_lines() == trail), self.workspace.log_lines())
         runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs], [["tcpip", "5555"], ["connect", "198.18.0.2:5555"]])
+        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"]])
         self.assertEqual({run["executable"] for run in runs}, {adb})
 
         # Double click: the message box.
@@ -347,7 +349,7 @@ class Tray(unittest.TestCase):
         self.wine(sender, "stop", "--via", "198.18.0.1")
         self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3))
         self.assertEqual(self.workspace.adb_runs()[2]["executable"], other)
-        self.assertEqual(self.workspace.adb_runs()[2]["args"], ["usb"])
+        self.assertEqual(self.workspace.adb_runs()[2]["args"], ["devices", "-l"])
 
         # Cancelling leaves the stored path as it was.
         self.menu_item(1)

@@ -1,9 +1,10 @@
 // Feeds sequences of datagrams, from arbitrary senders at arbitrary clock
 // steps, with arbitrary stored adb paths, through decoding and command
 // handling, and checks the results against an independent model of the rules:
-// adb is launched only for "start" and "stop", only with the arguments tcpip,
-// connect, usb, a valid port or ADDRESS:PORT; no log line holds a line break;
-// the repeat rule holds; the log trail is the one a user reads.
+// adb is launched only for "start" and "stop", only with the arguments
+// devices -l, connect, a valid port or ADDRESS:PORT; no log line holds a line
+// break; the repeat rule holds; the log trail is the one a user reads. adb
+// lists no devices here, so a start only connects and a stop finds nothing.
 //
 // Input: records of
 //   1 byte   flags: bit 0 = the launch succeeds, bit 1 = a stored value follows
@@ -68,7 +69,7 @@ bool isDottedQuad(const std::string& text)
 
 bool isAllowedArgument(const std::string& argument)
 {
-    if (argument == "tcpip" || argument == "connect" || argument == "usb" || modelPort(argument))
+    if (argument == "devices" || argument == "-l" || argument == "connect" || modelPort(argument))
         return true;
     const auto colon = argument.rfind(':');
     return colon != std::string::npos && isDottedQuad(argument.substr(0, colon)) &&
@@ -167,16 +168,23 @@ void handleOne(Input& input, Model& model)
             expected.push_back("Ignored start command with invalid port");
         } else if (!repeated) {
             const std::string device = datagram.senderAddress + ":" + datagram.port;
-            expected.insert(expected.end(),
-                            {"Received start command with IP " + datagram.senderAddress + " and port " +
-                                 datagram.port,
-                             "adb tcpip " + datagram.port, result, "adb connect " + device, result});
-            expectedLaunches = {{adb, {"tcpip", datagram.port}}, {adb, {"connect", device}}};
+            expected.insert(expected.end(), {"Received start command with IP " + datagram.senderAddress +
+                                                 " and port " + datagram.port,
+                                             "adb devices -l", result});
+            expectedLaunches = {{adb, {"devices", "-l"}}};
+            if (launchesSucceed) {
+                expected.insert(expected.end(), {"No device to switch has the address " + datagram.senderAddress,
+                                                 "adb connect " + device, result});
+                expectedLaunches.push_back({adb, {"connect", device}});
+            }
+            expected.push_back("Could not connect to " + device);
             model = {datagram.senderAddress, datagram.port, clock};
         }
     } else if (datagram.command == "stop") {
-        expected.insert(expected.end(), {"Received stop command", "adb usb", result});
-        expectedLaunches = {{adb, {"usb"}}};
+        expected.insert(expected.end(), {"Received stop command", "adb devices -l", result,
+                                         "Could not switch " + datagram.senderAddress + " to USB" +
+                                             (launchesSucceed ? ": not connected over the network" : "")});
+        expectedLaunches = {{adb, {"devices", "-l"}}};
         model.address.clear();
         model.port.clear();
     }

@@ -1,0 +1,176 @@
+#include "adb_devices.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+bool startsWith(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::string_view trimRight(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+// Calls each(line) for every line, without its line end (LF or CR LF).
+template <typename Each>
+void forEachLine(std::string_view text, Each each)
+{
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        each(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+}
+
+// "HOST:PORT", split; nullopt for anything else.
+std::optional<std::pair<std::string_view, std::string_view>> splitHostPort(std::string_view serial)
+{
+    const std::size_t colon = serial.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    const std::string_view port = serial.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::make_pair(serial.substr(0, colon), port);
+}
+
+DeviceKind kindOf(std::string_view serial)
+{
+    if (startsWith(serial, "emulator-"))
+        return DeviceKind::Emulator;
+    // "HOST:PORT", or a service found over mDNS such as "NAME._adb-tls-connect._tcp".
+    if (splitHostPort(serial) || endsWith(serial, "._tcp"))
+        return DeviceKind::Network;
+    return DeviceKind::Usb;
+}
+
+std::optional<DeviceEntry> parseEntry(std::string_view line)
+{
+    if (std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return std::nullopt;
+    // The optional fields after the state, one word each.
+    line = trimRight(line);
+    for (std::size_t space; (space = line.rfind(' ')) != std::string_view::npos;) {
+        const std::string_view word = line.substr(space + 1);
+        const bool field = startsWith(word, "usb:") || startsWith(word, "product:") || startsWith(word, "model:") ||
+                           startsWith(word, "device:") || startsWith(word, "transport_id:");
+        if (!field)
+            break;
+        line = trimRight(line.substr(0, space));
+    }
+    // The one state of several words: "no permissions (REASON); see [URL]".
+    std::size_t stateAt = line.find(" no permissions (");
+    if (stateAt == std::string_view::npos) {
+        stateAt = line.rfind(' ');
+        if (stateAt == std::string_view::npos)
+            return std::nullopt;
+        static const char* const states[] = {"device",   "offline",  "unauthorized", "authorizing", "connecting",
+                                             "bootloader", "recovery", "rescue",       "sideload",    "host",
+                                             "detached", "unknown"};
+        const std::string_view state = line.substr(stateAt + 1);
+        if (std::none_of(std::begin(states), std::end(states), [&](const char* s) { return state == s; }))
+            return std::nullopt;
+    }
+    const std::string_view serial = trimRight(line.substr(0, stateAt));
+    if (serial.empty())
+        return std::nullopt;
+    return DeviceEntry{std::string(serial), std::string(line.substr(stateAt + 1)), kindOf(serial)};
+}
+
+}  // namespace
+
+std::vector<DeviceEntry> parseDeviceList(std::string_view output)
+{
+    std::vector<DeviceEntry> entries;
+    forEachLine(output, [&](std::string_view line) {
+        if (std::optional<DeviceEntry> entry = parseEntry(line))
+            entries.push_back(std::move(*entry));
+    });
+    return entries;
+}
+
+std::vector<std::string> parsePhoneAddresses(std::string_view output)
+{
+    std::vector<std::string> addresses;
+    bool afterInet = false;
+    std::size_t start = 0;
+    while ((start = output.find_first_not_of(" \t\r\n", start)) != std::string_view::npos) {
+        const std::size_t end = std::min(output.find_first_of(" \t\r\n", start), output.size());
+        const std::string_view word = output.substr(start, end - start);
+        if (afterInet)
+            addresses.emplace_back(word.substr(0, word.find('/')));
+        afterInet = word == "inet";
+        start = end;
+    }
+    return addresses;
+}
+
+std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::string_view host, std::string_view port)
+{
+    for (const DeviceEntry& entry : entries) {
+        const auto hostPort = splitHostPort(entry.serial);
+        if (entry.kind == DeviceKind::Network && entry.state == "device" && hostPort && hostPort->first == host &&
+            (port.empty() || hostPort->second == port))
+            return entry.serial;
+    }
+    return "";
+}
+
+PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
+                        const std::string& port, const AddressReader& readAddresses)
+{
+    if (std::string serial = findNetworkSerial(entries, sender, port); !serial.empty())
+        return {serial, true, ""};
+
+    std::vector<const DeviceEntry*> usbPhones;
+    bool awaitingApproval = false;
+    for (const DeviceEntry& entry : entries) {
+        if (entry.kind == DeviceKind::Usb && entry.state == "device")
+            usbPhones.push_back(&entry);
+        awaitingApproval |= entry.kind == DeviceKind::Usb && entry.state == "unauthorized";
+    }
+    for (const DeviceEntry* phone : usbPhones) {
+        const std::vector<std::string> addresses = readAddresses(phone->serial);
+        if (std::find(addresses.begin(), addresses.end(), sender) != addresses.end())
+            return {phone->serial, false, ""};
+        // One phone that cannot tell its addresses is taken to be the sender.
+        if (addresses.empty() && usbPhones.size() == 1)
+            return {phone->serial, false, ""};
+    }
+
+    if (std::string serial = findNetworkSerial(entries, sender); !serial.empty())
+        return {serial, false, ""};
+    return {"", false,
+            awaitingApproval ? "A USB device waits for approval of debugging on the phone"
+                             : "No device to switch has the address " + sender};
+}
+
+ConnectResult judgeConnect(std::string_view output)
+{
+    // adb's server, started by this very call, speaks first: "* daemon ...".
+    std::string_view first;
+    forEachLine(output, [&](std::string_view line) {
+        if (first.empty() && !line.empty() && line.front() != '*')
+            first = line;
+    });
+    if (startsWith(first, "connected to ") || startsWith(first, "already connected to "))
+        return ConnectResult::Connected;
+    if (startsWith(first, "failed to connect") || startsWith(first, "cannot connect") ||
+        startsWith(first, "unable to connect"))
+        return ConnectResult::Refused;
+    return ConnectResult::Failed;
+}

@@ -1,0 +1,55 @@
+// Reading what adb says: its device list, a phone's own addresses and how a
+// connect went; and which listed device is the phone that asked.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class DeviceKind { Usb, Emulator, Network };
+
+struct DeviceEntry {
+    std::string serial;
+    std::string state;  // "device", "offline", "unauthorized", "no permissions (...); see [...]", ...
+    DeviceKind kind = DeviceKind::Usb;
+};
+
+// The entries of `adb devices -l`. Each line is read from its right end,
+// since serials may hold spaces; the header, adb's own "* daemon" lines and
+// anything else that is no entry are passed over.
+std::vector<DeviceEntry> parseDeviceList(std::string_view output);
+
+// The IPv4 addresses that `adb shell ip -4 -o addr show` lists: the word
+// after "inet", up to its "/".
+std::vector<std::string> parsePhoneAddresses(std::string_view output);
+
+// The serial of the first network entry HOST:PORT in state "device" whose
+// host is host and, unless port is empty, whose port is port; "" when none.
+std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::string_view host,
+                              std::string_view port = {});
+
+struct PhoneChoice {
+    std::string serial;        // the entry to switch; "" when none
+    bool alreadyThere = false;  // sender:port is listed: nothing to switch
+    std::string whyNone;       // the log line when no phone was found
+};
+
+// The addresses of the USB entry with this serial; empty when they cannot
+// be read.
+using AddressReader = std::function<std::vector<std::string>(const std::string& serial)>;
+
+// Which entry is the phone at sender, asking to listen on port: sender:port
+// already connected; else the USB entry that has sender's address (or the
+// only USB phone, when its addresses cannot be read); else sender on another
+// port. Emulators never. Addresses are read only when needed.
+PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
+                        const std::string& port, const AddressReader& readAddresses);
+
+// How `adb connect` went, by the first line it printed. adb exits 0 either way.
+enum class ConnectResult {
+    Connected,  // "connected to", "already connected to"
+    Refused,    // nothing listens yet: worth another try while the phone restarts
+    Failed,     // anything else, such as the phone asking for approval
+};
+ConnectResult judgeConnect(std::string_view output);
