@@ -12,7 +12,10 @@
 Each Windows build given is measured where this machine can run it (the
 32-bit one is left out, and the table says so, where it cannot run 32-bit
 programs); the table names the build of each figure.
-- time from process start to the first listener being bound.
+- time from process start to the first listener being bound;
+- time from a start datagram to its verdict in the log, with the stand-in
+  phone restarting at once and in 1.5 s after its switch, and what Velmora
+  adds beyond the restart.
 
 Runs in private network namespaces, like the end-to-end tests (needs root).
 """
@@ -132,6 +135,48 @@ def measure_latency(bench, network, program_argv, runs):
     return process, latencies, anonymous
 
 
+def measure_verdict(bench, network, program_argv, restart_ms, runs):
+    """Milliseconds from a start datagram to "Connected to" in the log, with a
+    phone on USB beside an emulator; each start is followed by a stop."""
+    bench.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
+                                   restart_ms=restart_ms)
+    bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
+    process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not wait_for(lambda: network.bound_sockets() == network.adapters, timeout=60):
+        raise RuntimeError("the program did not start listening")
+    sender = device_socket(network)
+    log = os.path.join(bench.workspace.folder, "log.txt")
+
+    def verdicts(text):
+        return harness.read_text(log).count(text)
+
+    times = []
+    for i in range(runs):
+        sent = time.monotonic()
+        sender.sendto(datagram("start", "5555"), (GROUP, PORT))
+        if not wait_for(lambda: verdicts("] Connected to ") > i, timeout=30, interval=0.002):
+            raise RuntimeError("no verdict: %r" % bench.workspace.log_lines()[-8:])
+        times.append((time.monotonic() - sent) * 1000)
+        sender.sendto(datagram("stop"), (GROUP, PORT))
+        if not wait_for(lambda: verdicts("] Switched ") > i, timeout=30, interval=0.01):
+            raise RuntimeError("no verdict: %r" % bench.workspace.log_lines()[-8:])
+    sender.close()
+    if bench.windows:
+        process.stdin.close()
+    else:
+        process.send_signal(signal.SIGTERM)
+    process.wait(timeout=30)
+    return statistics.median(times)
+
+
+def verdict_rows(bench, network, program_argv, runs=10):
+    at_once, restarting = (measure_verdict(bench, network, program_argv, delay, runs) for delay in (0, 1500))
+    return [("Start datagram to verdict, %s, phone restarting at once / in 1.5 s (median of %d, ms)"
+             % (bench.name, runs), "%.0f / %.0f" % (at_once, restarting)),
+            ("Time added beyond the 1.5 s restart, %s (median, ms)" % bench.name, "%.0f" % (restarting - 1500))]
+
+
 def measure_direct(bench, runs, prefix_argv):
     launcher = bench.path("bench", "direct_launch" + (".exe" if bench.windows else ""))
     adb = bench.workspace.install_adb(folder="direct")
@@ -155,9 +200,27 @@ def task_cpu(pid):
     return ticks, nanoseconds
 
 
-def start_to_listening(argv, namespace, env, repeats=10):
-    """Milliseconds from process start to its first bound UDP socket on 2904."""
-    fd = os.open("/var/run/netns/" + namespace, os.O_RDONLY)
+def wine_programs(prefix):
+    """The names of the running programs of this Wine prefix."""
+    names = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if ("WINEPREFIX=%s\0" % prefix).encode() not in f.read():
+                    continue
+            with open("/proc/%s/comm" % pid) as f:
+                names.append(f.read().strip())
+        except OSError:
+            pass
+    return names
+
+
+def start_to_listening(argv, network, env, repeats=10):
+    """Milliseconds from process start to its first bound UDP socket on 2904.
+    Each copy starts once the one before has gone: its sockets and, under
+    Wine, the explorer.exe that held its icon, which lingers for about 2 s
+    (a start meanwhile waits for it and measures Wine's teardown)."""
+    fd = os.open("/var/run/netns/" + network.host, os.O_RDONLY)
     times = []
     for _ in range(repeats):
         started = time.monotonic()
@@ -178,6 +241,10 @@ def start_to_listening(argv, namespace, env, repeats=10):
         times.append((time.monotonic() - started) * 1000)
         process.send_signal(signal.SIGTERM)
         process.wait(timeout=20)
+        gone = lambda: network.bound_sockets() == 0 and not (
+            "WINEPREFIX" in env and {"explorer.exe", "velmora.exe"} & set(wine_programs(env["WINEPREFIX"])))
+        if not wait_for(gone, timeout=30):
+            raise RuntimeError("the previous copy has not gone")
     os.close(fd)
     return statistics.median(times)
 
@@ -237,9 +304,13 @@ def main():
         process.send_signal(signal.SIGTERM)
         process.wait(timeout=10)
         direct = measure_direct(native, options.runs, [])
-        ready_native = start_to_listening([program], network.host, native.env)
+        ready_native = start_to_listening([program], network, native.env)
     native.workspace.remove()
     rows += latency_rows("native", "posix_spawn", through, direct)
+    native = Workbench(options)
+    with Network(adapters=1) as network:
+        rows += verdict_rows(native, network, [native.workspace.copy(velmora, "velmora")])
+    native.workspace.remove()
 
     # Under Wine: the same with the listener driver (the program's listeners
     # and command handling without the tray), and CreateProcess directly.
@@ -256,6 +327,13 @@ def main():
             harness.stop_wine(wine.workspace)
         wine.workspace.remove()
         rows += latency_rows(wine.name, "CreateProcess", through, direct)
+        verdict = Workbench(options, wine.build)
+        with Network(adapters=1) as network:
+            subprocess.run(network.in_host(verdict.wine + ["wineboot", "--init"]), env=verdict.env, capture_output=True)
+            driver = verdict.workspace.copy(verdict.path("tests", "listener_driver.exe"), "listener_driver.exe")
+            rows += verdict_rows(verdict, network, verdict.wine + [driver])
+            harness.stop_wine(verdict.workspace)
+        verdict.workspace.remove()
 
     # Idle: the native program and each Windows one side by side for a minute.
     idle_native = Workbench(options)
@@ -277,7 +355,7 @@ def main():
             exe = bench.workspace.copy(bench.path("src", "velmora.exe"), "velmora.exe")
             # Warm start: the Wine server of this prefix is already running.
             subprocess.run(net.in_host(["wineserver", "-p"]), env=bench.env, check=True)
-            ready_wine.append(start_to_listening(bench.wine + [exe], net.host, bench.env))
+            ready_wine.append(start_to_listening(bench.wine + [exe], net, bench.env))
             idle.append((bench, subprocess.Popen(net.in_host(bench.wine + [exe]), env=bench.env,
                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), net))
         wait_for(lambda: all(net.bound_sockets() == 2 for _, _, net in idle), timeout=60)

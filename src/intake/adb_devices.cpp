@@ -167,10 +167,14 @@ ConnectResult judgeConnect(std::string_view output)
         if (first.empty() && !line.empty() && line.front() != '*')
             first = line;
     });
-    if (startsWith(first, "connected to ") || startsWith(first, "already connected to "))
-        return ConnectResult::Connected;
-    if (startsWith(first, "failed to connect") || startsWith(first, "cannot connect") ||
-        startsWith(first, "unable to connect"))
-        return ConnectResult::Refused;
+    static const std::pair<const char*, ConnectResult> openings[] = {
+        {"connected to ", ConnectResult::Connected},   {"already connected to ", ConnectResult::Connected},
+        {"failed to connect", ConnectResult::Refused}, {"cannot connect", ConnectResult::Refused},
+        {"unable to connect", ConnectResult::Refused},
+    };
+    for (const auto& [opening, result] : openings) {
+        if (startsWith(first, opening))
+            return result;
+    }
     return ConnectResult::Failed;
 }
