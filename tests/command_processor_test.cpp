@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -96,114 +97,71 @@ const ToolArguments SHELL_IP = {"-s", "R58M12ABCDE", "shell", "ip", "-4", "-o", 
 const ToolArguments TCPIP = {"-s", "R58M12ABCDE", "tcpip", "5555"};
 const ToolArguments CONNECT = {"connect", "198.18.0.2:5555"};
 
-TEST_F(Processor, StartSwitchesTheSendersPhoneAndConnectsOnceItListens)
-{
-    said["devices -l"] = PHONE_BESIDE_EMULATOR;
-    said["-s R58M12ABCDE shell ip -4 -o addr show"] = "30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255\n";
-    said["-s R58M12ABCDE tcpip 5555"] = "restarting in TCP mode port: 5555\n";
-    said["connect 198.18.0.2:5555"] = "connected to 198.18.0.2:5555\n";
-    listensAt = 50000 + 3 * 20 + 600;  // the phone restarts for 600 ms after the switch
-
-    const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
-
-    Lines expected = {"Received command", "Path to ADB: /opt/android sdk/adb",
-                      "Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "successfully",
-                      "adb: List of devices attached",
-                      "adb: emulator-5554          device product:sdk model:sdk device:emu64xa transport_id:1",
-                      "adb: R58M12ABCDE            device usb:1-4 product:beyond1 model:SM_G973F "
-                      "device:beyond1 transport_id:2",
-                      "adb -s R58M12ABCDE shell ip -4 -o addr show", "successfully",
-                      "adb: 30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255", "adb -s R58M12ABCDE tcpip 5555",
-                      "successfully", "adb: restarting in TCP mode port: 5555"};
-    // Tries end 20, 290, 560 and 830 ms after the switch: the fourth finds the phone listening.
-    for (int i = 0; i < 3; ++i)
-        expected.insert(expected.end(), {"adb connect 198.18.0.2:5555", "successfully",
-                                         "adb: failed to connect to '198.18.0.2:5555': Connection refused"});
-    expected.insert(expected.end(), {"adb connect 198.18.0.2:5555", "successfully",
-                                     "adb: connected to 198.18.0.2:5555", "Connected to 198.18.0.2:5555"});
-    EXPECT_EQ(readLogMessages(), expected);
-    ASSERT_TRUE(verdict && verdict->succeeded);
-    ASSERT_EQ(launches.size(), 7u);
-    EXPECT_EQ(launches[2].program, storedPath);
-    EXPECT_EQ(launches[2].arguments, TCPIP);
-    EXPECT_EQ(lastStart.address, DEVICE);
-    EXPECT_EQ(lastStart.port, "5555");
-    EXPECT_EQ(lastStart.tick, 50000u);
-}
-
-TEST_F(Processor, HowAStartEnds)
+TEST_F(Processor, StartSwitchesTheSendersPhoneAndTriesToConnectWhileItRestarts)
 {
     struct Case {
         const char* name;
-        std::map<std::string, std::string> said;
+        std::map<std::string, std::string> said;  // beyond the device list and the phone's address
+        std::uint32_t restartMs;                  // from the end of the switch
         std::size_t connects;
         const char* verdict;
     };
+    // Each run takes 20 ms: a try starts every 270 ms until 10 s after the switch.
     const Case cases[] = {
-        // A try starts every 270 ms (20 ms to run, 250 between) while 10 s have not passed: 38.
-        {"the phone never listens", {{"devices -l", PHONE_BESIDE_EMULATOR}}, 38, "Could not connect to 198.18.0.2:5555"},
-        {"switch refused", {{"devices -l", PHONE_BESIDE_EMULATOR}, {"-s R58M12ABCDE tcpip 5555", "error: device offline"}},
-         1, "Could not connect to 198.18.0.2:5555"},
-        {"approval asked",
-         {{"devices -l", PHONE_BESIDE_EMULATOR}, {"connect 198.18.0.2:5555", "failed to authenticate to 198.18.0.2:5555"}},
-         1, "Could not connect to 198.18.0.2:5555"},
+        {"listens after 600 ms", {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 600, 4,
+         "Connected to 198.18.0.2:5555"},
+        {"never listens", {}, 100000, 38, "Could not connect to 198.18.0.2:5555"},
+        {"switch refused", {{"-s R58M12ABCDE tcpip 5555", "error: device offline"}}, 100000, 1,
+         "Could not connect to 198.18.0.2:5555"},
+        {"approval asked", {{"connect 198.18.0.2:5555", "failed to authenticate to 198.18.0.2:5555"}}, 0, 1,
+         "Could not connect to 198.18.0.2:5555"},
     };
     for (const Case& c : cases) {
+        resetLog();
         launches.clear();
         lastStart = {};
         said = c.said;
-        listensAt = c.connects > 1 ? now + 100000 : 0;
-        EXPECT_EQ(verdictText(*handle(datagram("start", "5555"))), c.verdict) << c.name;
+        said["devices -l"] = PHONE_BESIDE_EMULATOR;
+        said.emplace("-s R58M12ABCDE shell ip -4 -o addr show", "30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255");
+        listensAt = now + 3 * 20 + c.restartMs;
+        const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
+
+        ASSERT_TRUE(verdict) << c.name;
+        EXPECT_EQ(verdict->succeeded, c.connects == 4) << c.name;
+        const Lines log = readLogMessages();
+        EXPECT_EQ(log.back(), c.verdict) << c.name;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "adb -s R58M12ABCDE tcpip 5555"), 1) << c.name;
         std::vector<ToolArguments> launched = {{"devices", "-l"}, SHELL_IP, TCPIP};
         launched.insert(launched.end(), c.connects, CONNECT);
         EXPECT_EQ(launchedArguments(), launched) << c.name;
+        EXPECT_EQ(launches[2].program, storedPath);
     }
-}
-
-TEST_F(Processor, NoFurtherLaunchOnceAdbCannotBeStarted)
-{
-    toolsStart = false;
-    const std::optional<Verdict> start = handle(datagram("start", "5555"));
-    const std::optional<Verdict> stop = handle(datagram("stop"));
-
-    const Lines log = readLogMessages();
-    ASSERT_EQ(log.size(), 12u);
-    EXPECT_EQ(Lines(log.begin() + 3, log.begin() + 6),
-              (Lines{"adb devices -l", "error", "Could not connect to 198.18.0.2:5555"}));
-    EXPECT_EQ(Lines(log.end() - 4, log.end()),
-              (Lines{"Received stop command", "adb devices -l", "error", "Could not switch 198.18.0.2 to USB"}));
-    EXPECT_EQ(launches.size(), 2u);
-    EXPECT_TRUE(start->adbNotStarted && stop->adbNotStarted);
 }
 
 TEST_F(Processor, StopSwitchesOnlyTheSendersNetworkEntryAndDisconnectsIt)
 {
     const std::string twoPhones = "List of devices attached\n198.18.0.3:5555        device transport_id:3\n"
                                   "198.18.0.2:5555        device transport_id:4\n\n";
-    struct Case {
-        const char* name;
+    const struct {
         std::map<std::string, std::string> said;
         std::vector<ToolArguments> launched;
         const char* verdict;
-    };
-    const Case cases[] = {
-        {"switched", {{"devices -l", twoPhones}},
+    } cases[] = {
+        {{{"devices -l", twoPhones}},
          {{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"}, {"disconnect", "198.18.0.2:5555"}},
          "Switched 198.18.0.2 to USB"},
-        {"usb refused", {{"devices -l", twoPhones}, {"-s 198.18.0.2:5555 usb", "error: device offline"}},
+        {{{"devices -l", twoPhones}, {"-s 198.18.0.2:5555 usb", "error: device offline"}},
          {{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"}}, "Could not switch 198.18.0.2 to USB"},
-        {"not on the network", {{"devices -l", "198.18.0.3:5555        device\n198.18.0.2:5555        offline\n"}},
+        {{{"devices -l", "198.18.0.3:5555        device\n198.18.0.2:5555        offline\n"}},
          {{"devices", "-l"}}, "Could not switch 198.18.0.2 to USB: not connected over the network"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         launches.clear();
         lastStart = {DEVICE, "5555", 1};
         said = c.said;
-        EXPECT_EQ(verdictText(*handle(datagram("stop"))), c.verdict) << c.name;
-        EXPECT_EQ(launchedArguments(), c.launched) << c.name;
-        EXPECT_EQ(lastStart.address, "");
-        EXPECT_EQ(lastStart.port, "");
-        EXPECT_EQ(lastStart.tick, 1u);
+        EXPECT_EQ(verdictText(*handle(datagram("stop"))), c.verdict);
+        EXPECT_EQ(launchedArguments(), c.launched) << c.verdict;
+        EXPECT_TRUE(lastStart.address.empty() && lastStart.port.empty() && lastStart.tick == 1) << c.verdict;
     }
 }
 

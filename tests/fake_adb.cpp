@@ -18,10 +18,11 @@
 // devices listed there, one a line of tab-separated fields:
 //   SERIAL STATE ADDRESS PORT READY
 // ADDRESS is the phone's own, PORT where it takes connects from READY
-// (microseconds since 1970). It answers devices -l, [-s SERIAL] shell ...,
-// tcpip PORT, usb, connect and disconnect as adb does and keeps the changes
-// in the file; a phone switched with tcpip takes connects
-// VELMORA_FAKE_ADB_RESTART_MS later (recorded as "listens <READY>").
+// (microseconds since 1970). It answers devices -l, connect, disconnect and,
+// for the device named with -s, shell (its address), tcpip PORT and usb, as
+// adb does, and keeps the changes in the file; a phone switched with tcpip
+// takes connects VELMORA_FAKE_ADB_RESTART_MS later (recorded as
+// "listens <READY>").
 #include "fake_adb.h"
 #include "services/event_log.h"
 
@@ -62,64 +63,46 @@ int actAsAdb(std::vector<std::string> args, const char* path, long long now, std
 {
     std::vector<Device> devices = readDevices(path);
     std::string serial;
-    if (args.size() >= 2 && args[0] == "-s") {
+    if (args.size() > 2 && args[0] == "-s") {
         serial = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     const std::string command = args.empty() ? "" : args[0], target = args.size() > 1 ? args[1] : "";
-    const auto listed = [&](const std::string& name) {
+    const auto named = [&](const std::string& name) {
         return std::find_if(devices.begin(), devices.end(), [&](const Device& d) { return d.serial == name; });
     };
+    const auto chosen = named(serial);
     if (command == "devices") {
         std::printf("List of devices attached\n");
         for (const Device& d : devices)
             std::printf("%-22s %s transport_id:%d\n", d.serial.c_str(), d.state.c_str(), int(&d - &devices[0]) + 1);
         std::printf("\n");
-    } else if (command == "disconnect") {
-        if (listed(target) != devices.end())
-            devices.erase(listed(target));
-        std::printf("disconnected %s\n", target.c_str());
     } else if (command == "connect") {
         const std::string host = target.substr(0, target.rfind(':')), port = target.substr(target.rfind(':') + 1);
         const bool listens = std::any_of(devices.begin(), devices.end(), [&](const Device& d) {
             return d.address == host && d.port == port && d.ready <= now;
         });
-        if (listed(target) != devices.end()) {
-            std::printf("already connected to %s\n", target.c_str());
-        } else if (listens) {
+        if (listens && named(target) == devices.end())
             devices.push_back({target, "device", host, port, 0});
-            std::printf("connected to %s\n", target.c_str());
-        } else {
-            std::printf("failed to connect to '%s': Connection refused\n", target.c_str());
-        }
-    } else {
-        // The rest need one device in state "device".
-        auto d = serial.empty() ? (devices.size() == 1 ? devices.begin() : devices.end()) : listed(serial);
-        if (d == devices.end() || d->state != "device") {
-            std::fprintf(stderr, "error: %s\n", !serial.empty() ? ("device '" + serial + "' not found").c_str()
-                                                : "more than one device/emulator");
-            return 1;
-        }
-        if (command == "shell" && !d->address.empty()) {
-            std::printf("30: wlan0    inet %s/24 brd 0.0.0.0 scope global wlan0\n", d->address.c_str());
-        } else if (command == "tcpip") {
-            std::printf("restarting in TCP mode port: %s\n", target.c_str());
-            const char* restart = std::getenv("VELMORA_FAKE_ADB_RESTART_MS");
-            d->port = target;
-            d->ready = now + 1000 * std::atoll(restart ? restart : "0");
-            record += "listens " + std::to_string(d->ready) + "\n";
-        } else if (command == "usb") {
-            std::printf("restarting in USB mode\n");
-            // The phone stops listening; its network entry goes offline.
-            const std::string address = d->address;
-            for (Device& e : devices) {
-                if (e.address != address)
-                    continue;
-                e.port.clear();
-                if (e.serial.find(':') != std::string::npos)
-                    e.state = "offline";
-            }
-        }
+        std::printf(listens ? "connected to %s\n" : "failed to connect to '%s': Connection refused\n", target.c_str());
+    } else if (command == "disconnect" && named(target) != devices.end()) {
+        devices.erase(named(target));
+        std::printf("disconnected %s\n", target.c_str());
+    } else if (chosen == devices.end() || chosen->state != "device") {
+        std::fprintf(stderr, "error: device '%s' not found\n", serial.c_str());
+        return 1;
+    } else if (command == "shell") {
+        std::printf("30: wlan0    inet %s/24 brd 0.0.0.0 scope global wlan0\n", chosen->address.c_str());
+    } else if (command == "tcpip") {
+        std::printf("restarting in TCP mode port: %s\n", target.c_str());
+        const char* restart = std::getenv("VELMORA_FAKE_ADB_RESTART_MS");
+        chosen->port = target;
+        chosen->ready = now + 1000 * std::atoll(restart ? restart : "0");
+        record += "listens " + std::to_string(chosen->ready) + "\n";
+    } else if (command == "usb") {
+        std::printf("restarting in USB mode\n");
+        chosen->port.clear();
+        chosen->state = "offline";
     }
     std::fflush(nullptr);
     std::ofstream file(path, std::ios::binary);

@@ -109,8 +109,10 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
     Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port};
     const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
     verdict.adbNotStarted = !devices.started;
-    if (devices.started)
-        verdict.succeeded = switchAndConnect(adbPath, devices.output, datagram.senderAddress, datagram.port, environment);
+    if (devices.started) {
+        verdict.succeeded =
+            switchAndConnect(adbPath, devices.output, datagram.senderAddress, datagram.port, environment);
+    }
 
     lastStart.address = datagram.senderAddress;
     lastStart.port = datagram.port;

@@ -91,8 +91,8 @@ class Faults(harness.NativeProgramCase):
         with open(self.setting, "wb") as f:
             f.write(b"\xff\xfe\x00\x01garbage")
         self.network.send(datagram("stop"))
-        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-2:] == ["error", "Could not switch 198.18.0.2 to USB"]),
-                        self.workspace.log_lines())
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-2:] == [
+            "error", "Could not switch 198.18.0.2 to USB"]), self.workspace.log_lines())
         self.assertEqual(self.workspace.log_lines()[-5], "Path to ADB: \xff\xfe")
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 

@@ -227,9 +227,6 @@ class Workspace:
         self.env["VELMORA_FAKE_ADB_DEVICES"] = self.native_path(path)
         self.env["VELMORA_FAKE_ADB_RESTART_MS"] = str(restart_ms)
 
-    def device_serials(self):
-        return [line.split("\t")[0] for line in read_text(os.path.join(self.folder, "adb.devices")).splitlines()]
-
     def record_values(self, name):
         """The values of the stand-in's "name value" record lines."""
         return [line.split(" ", 1)[1] for line in read_text(self.record).split("\n")
@@ -412,7 +409,8 @@ class PhoneScenarios:
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=10), log())
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
                          [["devices", "-l"], ["-s", "198.18.0.2:5555", "usb"], ["disconnect", "198.18.0.2:5555"]])
-        self.assertEqual(self.workspace.device_serials(), ["198.18.0.3:5555"])
+        devices = read_text(os.path.join(self.workspace.folder, "adb.devices"))
+        self.assertEqual([line.split("\t")[0] for line in devices.splitlines()], ["198.18.0.3:5555"])
 
 
 SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",
