@@ -102,14 +102,20 @@ class Workbench:
         return [run["time"] for run in self.workspace.adb_runs()]
 
 
-def measure_latency(bench, network, program_argv, runs):
-    """Start datagrams from the device: microseconds to the first launch, and
-    the program's heap and stacks before the first."""
+def start_listening(bench, network, program_argv):
+    """Starts the program with the stand-in adb as its path; returns it once it listens."""
     bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
     process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not wait_for(lambda: network.bound_sockets() == network.adapters, timeout=60):
         raise RuntimeError("the program did not start listening")
+    return process
+
+
+def measure_latency(bench, network, program_argv, runs):
+    """Start datagrams from the device: microseconds to the first launch, and
+    the program's heap and stacks before the first."""
+    process = start_listening(bench, network, program_argv)
     sender = device_socket(network)
     record = bench.workspace.record
     anonymous = anonymous_kib(process.pid)
@@ -140,11 +146,7 @@ def measure_verdict(bench, network, program_argv, restart_ms, runs):
     phone on USB beside an emulator; each start is followed by a stop."""
     bench.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
                                    restart_ms=restart_ms)
-    bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
-    process = subprocess.Popen(network.in_host(program_argv), env=bench.env, stdin=subprocess.PIPE,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not wait_for(lambda: network.bound_sockets() == network.adapters, timeout=60):
-        raise RuntimeError("the program did not start listening")
+    process = start_listening(bench, network, program_argv)
     sender = device_socket(network)
     log = os.path.join(bench.workspace.folder, "log.txt")
 
