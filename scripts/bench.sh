@@ -2,7 +2,8 @@
 # Builds the native and both Windows targets and prints the table of
 # Velmora's cost: launch latency against a direct launch, datagram to verdict,
 # idle CPU, memory, size, start-up time, for each build this machine can run.
-# Takes about five minutes (one of them idle on purpose). Needs root for network namespaces.
+# Takes about five minutes (one of them idle on purpose). Needs root for
+# network namespaces.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
