@@ -3,11 +3,40 @@
 //   tray_probe taskbar-created   broadcasts "TaskbarCreated" (as a new taskbar does)
 //   tray_probe about-text        prints the text of the open "About" box
 //   tray_probe resume            tells Velmora's window the machine woke from sleep
+//   tray_probe balloon           prints the text of the balloon on screen, in UTF-8
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+
+namespace {
+
+// A balloon is a tooltip window with the balloon style. It belongs to the
+// taskbar's process, so its text is asked for with a message, which a
+// cross-process GetWindowTextW would not send.
+BOOL CALLBACK printBalloon(HWND window, LPARAM found)
+{
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (std::wcscmp(name, L"tooltips_class32") != 0 || !IsWindowVisible(window) ||
+        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+        return TRUE;
+    wchar_t text[1024] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                             &length))
+        return TRUE;
+    char utf8[4096] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    std::printf("%s\n", utf8);
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -38,6 +67,11 @@ int main(int argc, char** argv)
         const HWND window = FindWindowW(L"WSCLAS", nullptr);
         return window && SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0) ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created | about-text | resume\n");
+    if (argc == 2 && std::strcmp(argv[1], "balloon") == 0) {
+        bool found = false;
+        EnumWindows(printBalloon, reinterpret_cast<LPARAM>(&found));
+        return found ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: tray_probe delete | taskbar-created | about-text | resume | balloon\n");
     return 2;
 }

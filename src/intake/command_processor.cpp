@@ -106,7 +106,7 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
     lastStart.tick = now;
 
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
-    Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port};
+    Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port, adbPath};
     const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
     verdict.adbNotStarted = !devices.started;
     if (devices.started) {
@@ -122,7 +122,7 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
 Verdict handleStop(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment)
 {
     writeLog({"Received stop command"});
-    Verdict verdict{Verdict::Request::Stop, false, sender};
+    Verdict verdict{Verdict::Request::Stop, false, sender, adbPath};
     const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
     verdict.adbNotStarted = !devices.started;
     if (devices.started) {

@@ -54,8 +54,9 @@ struct CommandEnvironment {
 struct Verdict {
     enum class Request { Start, Stop } request = Request::Start;
     bool succeeded = false;
-    std::string address;         // ADDRESS:PORT for a start, ADDRESS for a stop
-    bool adbNotStarted = false;  // adb itself could not be started
+    std::string address = {};    // ADDRESS:PORT for a start, ADDRESS for a stop
+    std::string adbPath = {};    // the adb that was run
+    bool adbNotStarted = false;  // it could not be started
     bool notOnNetwork = false;   // a stop found no network entry of the sender
 };
 

@@ -15,6 +15,7 @@ ListenerTable listenerTable;
 namespace {
 
 std::mutex* commandLock = nullptr;
+VerdictHandler verdictHandler = nullptr;
 
 bool sameListener(const Adapter& a, const Adapter& b)
 {
@@ -36,7 +37,9 @@ void receiverLoop(SharedListenerSocket socket)
             continue;
         buffer[count] = '\0';
         const std::lock_guard<std::mutex> hold(*commandLock);
-        handleCommand(decodeCommandDatagram(buffer, count, sender));
+        const std::optional<Verdict> verdict = handleCommand(decodeCommandDatagram(buffer, count, sender));
+        if (verdict && verdictHandler)
+            verdictHandler(*verdict);
     }
 }
 
@@ -65,6 +68,11 @@ void closeListener(Listener& listener)
 }
 
 }  // namespace
+
+void setVerdictHandler(VerdictHandler handler)
+{
+    verdictHandler = handler;
+}
 
 bool isUsableAdapterAddress(std::string_view address)
 {

@@ -5,6 +5,8 @@
 // addresses change, the main thread brings them in line again.
 #pragma once
 
+#include "command_processor.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -64,6 +66,11 @@ ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const
 // receiver thread may still be waiting for it as the process ends.
 void initCommandLock();
 bool destroyCommandLock();
+
+// Receives the verdict of each command that reached adb, on the receiver
+// thread, under the command lock. Set before the first listener opens.
+using VerdictHandler = void (*)(const Verdict& verdict);
+void setVerdictHandler(VerdictHandler handler);
 
 // Prints "<what> (<code>) on <address>", without a line end.
 void printSetupError(const char* what, int code, const std::string& address);

@@ -91,3 +91,14 @@ std::string toUtf8(WideStringView utf16)
     }
     return text;
 }
+
+std::string cutToUtf16Units(std::string_view utf8, std::size_t units)
+{
+    WideString wide = toUtf16(utf8);
+    if (wide.size() <= units)
+        return std::string(utf8);
+    wide.resize(units);
+    if (!wide.empty() && wide.back() >= 0xD800 && wide.back() <= 0xDBFF)
+        wide.pop_back();
+    return toUtf8(wide);
+}

@@ -18,3 +18,7 @@ using WideStringView = std::basic_string_view<wchar_t, WideTraits>;
 
 WideString toUtf16(std::string_view utf8);
 std::string toUtf8(WideStringView utf16);
+
+// The longest start of the text that takes at most `units` UTF-16 units,
+// cut between characters (a pair of surrogates stays whole or goes whole).
+std::string cutToUtf16Units(std::string_view utf8, std::size_t units);

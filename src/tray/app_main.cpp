@@ -18,6 +18,7 @@ int appMain(void* instance)
         return 0;
     if (!startSocketLibrary())
         return 0;
+    setVerdictHandler(showOutcome);
     // Adapters that cannot be listed now are listed again shortly.
     if (!openListeners(listAdapters()))
         networkChanged();

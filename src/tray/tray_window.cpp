@@ -1,6 +1,7 @@
 #include "tray_window.h"
 
 #include "resource_ids.h"
+#include "services/wide_text.h"
 #include "version.h"
 
 #include <cctype>
@@ -44,4 +45,27 @@ int menuCommandFromText(std::string_view text)
             return item.command;
     }
     return 0;
+}
+
+OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
+{
+    const auto twoDigits = [](int value) { return std::string{char('0' + value / 10 % 10), char('0' + value % 10)}; };
+    const std::string text = verdictText(verdict);
+    OutcomeWords words;
+    words.tooltip =
+        cutToUtf16Units("Velmora\n" + text + " at " + twoDigits(time.hour) + ":" + twoDigits(time.minute),
+                        TOOLTIP_LIMIT);
+    if (verdict.adbNotStarted) {
+        // The path is what to mend: it goes first, shortened only to keep the hint.
+        const std::string missing = "adb could not be started: " + verdict.adbPath;
+        const std::string hint = "\nChoose \"Set ADB Path\" in Velmora's menu.";
+        words.kind = OutcomeWords::Kind::AdbNotStarted;
+        words.balloon = cutToUtf16Units(missing, BALLOON_LIMIT - hint.size()) + hint;
+        words.lines = {missing, text};
+    } else {
+        words.kind = verdict.succeeded ? OutcomeWords::Kind::Success : OutcomeWords::Kind::Failure;
+        words.balloon = text;
+        words.lines = {text};
+    }
+    return words;
 }

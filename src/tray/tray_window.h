@@ -5,7 +5,12 @@
 // SIGINT or SIGTERM quits.
 #pragma once
 
+#include "intake/command_processor.h"
+#include "services/event_log.h"
+
+#include <string>
 #include <string_view>
+#include <vector>
 
 // "Velmora VERSION", the maker and the maker's web address, one per line.
 extern const char* const ABOUT_TEXT;
@@ -14,7 +19,24 @@ extern const char* const ABOUT_TEXT;
 // blanks, or 0 when it names none.
 int menuCommandFromText(std::string_view text);
 
+// How the outcome of a command is shown, in the same words on every OS.
+struct OutcomeWords {
+    enum class Kind { Success, Failure, AdbNotStarted } kind = Kind::Failure;
+    std::string balloon;             // under the title "Velmora"
+    std::string tooltip;             // "Velmora", a line end, the verdict and its time
+    std::vector<std::string> lines;  // for standard output
+};
+constexpr std::size_t BALLOON_LIMIT = 255;  // UTF-16 units a balloon's text takes
+constexpr std::size_t TOOLTIP_LIMIT = 127;  // and an icon's tooltip
+
+OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time);
+
 // Provided by the per-OS part.
+
+// Shows the outcome where the developer looks: a balloon and the icon's
+// tooltip on Windows, standard output on Linux. Called by a receiver thread;
+// hands the outcome over and returns at once, never waiting for the tray.
+void showOutcome(const Verdict& verdict);
 
 // Sets up the tray for the program instance (the module handle on Windows).
 // False when it cannot be shown at all.

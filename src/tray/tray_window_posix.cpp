@@ -31,6 +31,16 @@ void say(const std::string& text)
     std::fflush(stdout);
 }
 
+}  // namespace
+
+void showOutcome(const Verdict& verdict)
+{
+    for (const std::string& line : describeOutcome(verdict, localClockTime()).lines)
+        say(line);
+}
+
+namespace {
+
 void viewLog()
 {
     const std::string path = logFilePath();

@@ -10,8 +10,11 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <mutex>
+#include <optional>
 #include <string>
 
 LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -20,12 +23,49 @@ namespace {
 
 // WM_USER + 3 and timer 1 belong to the network watch.
 constexpr UINT WM_TRAY_CALLBACK = WM_USER + 2;
+constexpr UINT WM_TRAY_OUTCOME = WM_USER + 4;  // an outcome waits in pendingOutcome
 constexpr UINT TRAY_ENTRY_ID = 1;
 constexpr const wchar_t* WINDOW_CLASS = L"WSCLAS";
 
 HINSTANCE appInstance = nullptr;
 NOTIFYICONDATAW trayEntry{};
 UINT taskbarCreated = 0;  // broadcast when the taskbar is (re)created
+
+// The latest outcome that the window has not shown yet; earlier ones that it
+// had no time for are dropped.
+std::mutex outcomeLock;
+std::optional<OutcomeWords> pendingOutcome;
+
+void copyText(wchar_t* field, std::size_t capacity, const std::string& utf8)
+{
+    const WideString text = toUtf16(utf8);
+    const std::size_t length = std::min(text.size(), capacity - 1);
+    text.copy(field, length);
+    field[length] = L'\0';
+}
+
+// The tooltip stays in trayEntry, so that an icon added again after Explorer
+// restarts shows the latest outcome, even one that came while it was gone.
+void showPendingOutcome()
+{
+    std::optional<OutcomeWords> words;
+    {
+        const std::lock_guard<std::mutex> hold(outcomeLock);
+        words.swap(pendingOutcome);
+    }
+    if (!words)
+        return;
+    copyText(trayEntry.szTip, std::size(trayEntry.szTip), words->tooltip);
+    NOTIFYICONDATAW balloon = trayEntry;
+    balloon.uFlags |= NIF_INFO;
+    copyText(balloon.szInfoTitle, std::size(balloon.szInfoTitle), "Velmora");
+    copyText(balloon.szInfo, std::size(balloon.szInfo), words->balloon);
+    using Kind = OutcomeWords::Kind;
+    balloon.dwInfoFlags = words->kind == Kind::Success ? NIIF_INFO
+                          : words->kind == Kind::Failure ? NIIF_WARNING
+                                                         : NIIF_ERROR;
+    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
 
 void showPopupMenu(HWND window)
 {
@@ -118,7 +158,8 @@ bool createTray(void* instance)
     taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     watchNetwork(window);
 
-    trayEntry.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    // The size that has balloons and a tooltip of 128 characters.
+    trayEntry.cbSize = NOTIFYICONDATAW_V2_SIZE;
     trayEntry.hWnd = window;
     trayEntry.uID = TRAY_ENTRY_ID;
     trayEntry.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -128,9 +169,23 @@ bool createTray(void* instance)
     trayEntry.hIcon = static_cast<HICON>(LoadImageW(appInstance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                                                     GetSystemMetrics(SM_CXSMICON),
                                                     GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    wcsncpy(trayEntry.szTip, L"Velmora", 63);
+    copyText(trayEntry.szTip, std::size(trayEntry.szTip), "Velmora");
     Shell_NotifyIconW(NIM_ADD, &trayEntry);
     return true;
+}
+
+void showOutcome(const Verdict& verdict)
+{
+    OutcomeWords words = describeOutcome(verdict, localClockTime());
+    bool wake;
+    {
+        const std::lock_guard<std::mutex> hold(outcomeLock);
+        wake = !pendingOutcome;
+        pendingOutcome = std::move(words);
+    }
+    // Posted, not sent: the receiver never waits for the window.
+    if (wake)
+        PostMessageW(trayEntry.hWnd, WM_TRAY_OUTCOME, 0, 0);
 }
 
 void removeTray()
@@ -170,6 +225,11 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             MessageBoxW(nullptr, L"Двойной щелчок по иконке", L"Сообщение от иконки", MB_OK);
         else if (lParam == WM_RBUTTONDOWN)
             showPopupMenu(window);
+        else if (lParam == NIN_BALLOONUSERCLICK)
+            viewLog(window);
+        return 0;
+    case WM_TRAY_OUTCOME:
+        showPendingOutcome();
         return 0;
     default:
         // Explorer restarted: its new taskbar knows no icons yet.

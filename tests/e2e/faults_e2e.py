@@ -20,7 +20,8 @@ class Faults(harness.NativeProgramCase):
         return lines[last + 1:]
 
     def test_adb_missing(self):
-        self.store_adb_path(os.path.join(self.workspace.folder, "no such folder", "adb"))
+        missing = os.path.join(self.workspace.folder, "no such folder", "adb")
+        self.store_adb_path(missing)
         self.start()
         self.network.send(datagram("start", "5555"))
         expected = ["Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "error",
@@ -31,6 +32,9 @@ class Faults(harness.NativeProgramCase):
         expected = ["Received stop command", "adb devices -l", "error", "Could not switch 198.18.0.2 to USB"]
         self.assertTrue(wait_for(lambda: self.trail_after_path() == expected), self.workspace.log_lines())
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+        self.assertEqual(self.output().splitlines()[-4:], [
+            "adb could not be started: " + missing, "Could not connect to 198.18.0.2:5555",
+            "adb could not be started: " + missing, "Could not switch 198.18.0.2 to USB"])
 
     def test_exit_while_adb_hangs(self):
         self.store_adb_path(self.workspace.install_adb(sleep_ms=30000))

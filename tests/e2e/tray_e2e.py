@@ -225,6 +225,15 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.xdotool("click", "1")
         self.assertTrue(wait_for(lambda: window not in self.visible_windows()), "the menu stays")
 
+    def balloon(self, probe):
+        """The text of the balloon on screen, or None."""
+        shown = self.wine(probe, "balloon", check=False)
+        return shown.stdout.decode().replace("\r\n", "\n")[:-1] if shown.returncode == 0 else None
+
+    def balloon_shows(self, probe, text):
+        # Wine shows a balloon about 2 s after it is asked for, in place of the last one.
+        return wait_for(lambda: self.balloon(probe) == text, timeout=20)
+
     def start_program(self, folder="", adb_folder="Android SDK"):
         """Starts velmora.exe in workspace/folder with a stand-in adb in
         adb_folder stored as its path; returns that path once the program
@@ -292,8 +301,10 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         default_adb = os.path.join(drive_c, *DEFAULT_ADB[3:].split("\\"))
         os.makedirs(os.path.dirname(default_adb), exist_ok=True)
         shutil.copy2(self.options.fake_adb, default_adb)
+        self.workspace.attach_devices(("R58M12ABCDE", "device", "198.18.0.2"))
         adb = self.start_program()
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
 
         started = None
         for _ in range(50):
@@ -303,16 +314,14 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
             time.sleep(0.2)
         self.assertGreaterEqual(started.icon_pixels(), 10, "the icon is not in the notification area")
 
-        # A start from the device runs the stand-in adb stored with reg add.
+        # A start from the device runs the stand-in adb stored with reg add;
+        # its verdict shows in a balloon from the icon.
         self.network.send(datagram("start", "5555"))
-        trail = ["Starting", "Received command", "Path to ADB: " + adb,
-                 "Received start command with IP 198.18.0.2 and port 5555", "adb devices -l", "successfully",
-                 "No device to switch has the address 198.18.0.2", "adb connect 198.18.0.2:5555", "successfully",
-                 "Could not connect to 198.18.0.2:5555"]
-        self.assertTrue(wait_for(lambda: self.workspace.log_lines() == trail), self.workspace.log_lines())
-        runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"]])
-        self.assertEqual({run["executable"] for run in runs}, {adb})
+        log = self.workspace.log_lines
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"]), log())
+        self.assertEqual({run["executable"] for run in self.workspace.adb_runs()}, {adb})
+        self.assertTrue(self.balloon_shows(probe, "Connected to 198.18.0.2:5555"), self.balloon(probe))
+        self.screen("balloon.png")
 
         # Double click: the message box.
         self.xdotool("mousemove", *map(str, ICON), "click", "--repeat", "2", "--delay", "100", "1")
@@ -322,7 +331,6 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.screen("double-click.png")
 
         # About names the project's version.
-        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
         self.menu_item(2)
         self.assertTrue(self.window_named("^About$"), "no About box")
         about = self.wine(probe, "about-text").stdout.decode().replace("\r", "")
@@ -347,9 +355,13 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         # group's datagrams loop back to its own listeners.
         sender = self.workspace.copy(self.options.sender, "velmora-send.exe")
         self.wine(sender, "stop", "--via", "198.18.0.1")
-        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3))
-        self.assertEqual(self.workspace.adb_runs()[2]["executable"], other)
-        self.assertEqual(self.workspace.adb_runs()[2]["args"], ["devices", "-l"])
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 5))
+        self.assertEqual(self.workspace.adb_runs()[4]["executable"], other)
+        self.assertEqual(self.workspace.adb_runs()[4]["args"], ["devices", "-l"])
+        # Its balloon shows before the menu is opened again, so that the
+        # balloon cannot be taken for the menu.
+        self.assertTrue(self.balloon_shows(probe, "Could not switch 198.18.0.1 to USB: not connected over the network"),
+                        self.balloon(probe))
 
         # Cancelling leaves the stored path as it was.
         self.menu_item(1)
@@ -363,6 +375,14 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertTrue(self.window_named("log.txt - Notepad"), "the log did not open")
         self.screen("view-log.png")
         # Notepad keeps the desktop up from here on, for the checks after Exit.
+
+        # An adb that cannot be started is named in the balloon.
+        missing = self.workspace.native_path(os.path.join(self.workspace.folder, "gone", "adb.exe"))
+        self.workspace.store_adb_path(missing, self.network)
+        self.network.send(datagram("start", "5555"))
+        self.assertTrue(self.balloon_shows(probe, "adb could not be started: %s\nChoose \"Set ADB Path\" in "
+                                                  "Velmora's menu." % missing), self.balloon(probe))
+        self.screen("balloon-adb-missing.png")
 
         # The taskbar loses the icon (as when Explorer restarts); its
         # "TaskbarCreated" broadcast brings the icon back.
