@@ -74,7 +74,6 @@ TEST(ChoosePhone, TheSendersPhoneAndNoOther)
         {"emulator-5554 device\nR58 device\n", {}, "R58", "R58"},  // the one phone cannot tell
         {"R58 device\n", {{"R58", {"192.168.1.99"}}}, none, "R58"},
         {"R58 device\n192.168.1.23:4444 device\n", {{"R58", {"10.0.0.5"}}}, "192.168.1.23:4444", "R58"},
-        {"192.168.1.23:5555 offline\n", {}, none, ""},
         {"emulator-5554 device\n", {}, none, ""},
         {"emulator-5554 device\nR58 unauthorized\n", {}, "A USB device waits for approval of debugging on the phone",
          ""},

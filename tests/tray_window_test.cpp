@@ -59,8 +59,6 @@ TEST(DescribeOutcome, LongestTextsFitWhereWindowsPutsThem)
     const Verdict longest{Verdict::Request::Stop, false, "255.255.255.255", "", false, true};
     EXPECT_EQ(describeOutcome(longest, {23, 59, 0}).tooltip,
               "Velmora\nCould not switch 255.255.255.255 to USB: not connected over the network at 23:59");
-    EXPECT_EQ(describeOutcome({Verdict::Request::Start, false, "255.255.255.255:65535"}, {0, 0, 0}).tooltip,
-              "Velmora\nCould not connect to 255.255.255.255:65535 at 00:00");
     // A long path of characters of two UTF-16 units each: cut between them,
     // one unit short of the limit, and the hint kept.
     std::string path = "x";

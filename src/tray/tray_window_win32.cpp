@@ -177,15 +177,12 @@ bool createTray(void* instance)
 void showOutcome(const Verdict& verdict)
 {
     OutcomeWords words = describeOutcome(verdict, localClockTime());
-    bool wake;
     {
         const std::lock_guard<std::mutex> hold(outcomeLock);
-        wake = !pendingOutcome;
         pendingOutcome = std::move(words);
     }
     // Posted, not sent: the receiver never waits for the window.
-    if (wake)
-        PostMessageW(trayEntry.hWnd, WM_TRAY_OUTCOME, 0, 0);
+    PostMessageW(trayEntry.hWnd, WM_TRAY_OUTCOME, 0, 0);
 }
 
 void removeTray()
