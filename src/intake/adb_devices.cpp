@@ -1,5 +1,7 @@
 #include "adb_devices.h"
 
+#include "services/tool_runner.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -20,20 +22,6 @@ std::string_view trimRight(std::string_view text)
     while (!text.empty() && text.back() == ' ')
         text.remove_suffix(1);
     return text;
-}
-
-// Calls each(line) for every line, without its line end (LF or CR LF).
-template <typename Each>
-void forEachLine(std::string_view text, Each each)
-{
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        each(line);
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
 }
 
 // "HOST:PORT", split; nullopt for anything else.
@@ -96,10 +84,10 @@ std::optional<DeviceEntry> parseEntry(std::string_view line)
 std::vector<DeviceEntry> parseDeviceList(std::string_view output)
 {
     std::vector<DeviceEntry> entries;
-    forEachLine(output, [&](std::string_view line) {
+    for (const std::string_view line : outputLines(output)) {
         if (std::optional<DeviceEntry> entry = parseEntry(line))
             entries.push_back(std::move(*entry));
-    });
+    }
     return entries;
 }
 
@@ -162,11 +150,10 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
 ConnectResult judgeConnect(std::string_view output)
 {
     // adb's server, started by this very call, speaks first: "* daemon ...".
-    std::string_view first;
-    forEachLine(output, [&](std::string_view line) {
-        if (first.empty() && !line.empty() && line.front() != '*')
-            first = line;
-    });
+    const std::vector<std::string_view> lines = outputLines(output);
+    const auto said = std::find_if(lines.begin(), lines.end(),
+                                   [](std::string_view line) { return !line.empty() && line.front() != '*'; });
+    const std::string_view first = said == lines.end() ? std::string_view() : *said;
     static const std::pair<const char*, ConnectResult> openings[] = {
         {"connected to ", ConnectResult::Connected},   {"already connected to ", ConnectResult::Connected},
         {"failed to connect", ConnectResult::Refused}, {"cannot connect", ConnectResult::Refused},

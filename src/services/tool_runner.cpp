@@ -46,19 +46,27 @@ std::optional<std::string> buildCommandLine(std::string_view program, const Tool
     return line;
 }
 
+std::vector<std::string_view> outputLines(std::string_view output)
+{
+    std::vector<std::string_view> lines;
+    while (!output.empty()) {
+        const std::size_t end = std::min(output.find('\n'), output.size());
+        std::string_view line = output.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        output.remove_prefix(std::min(end + 1, output.size()));
+    }
+    return lines;
+}
+
 std::vector<std::string> toolReport(const ToolRun& run)
 {
     std::vector<std::string> lines;
     if (!run.outputCaptured)
         lines.push_back("adb: (output not captured)");
     bool more = run.outputCut;
-    std::string_view rest = run.output;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+    for (const std::string_view line : outputLines(run.output)) {
         if (line.empty())
             continue;
         if (lines.size() == TOOL_LINES_LOGGED) {

@@ -54,6 +54,9 @@ ToolRun runTool(const std::string& program, const ToolArguments& arguments,
 // signal N" or "adb exit code unknown" unless it exited with 0.
 std::vector<std::string> toolReport(const ToolRun& run);
 
+// The lines of a tool's output, each without its line end (LF or CR LF).
+std::vector<std::string_view> outputLines(std::string_view output);
+
 std::optional<std::string> buildCommandLine(std::string_view program, const ToolArguments& arguments);
 
 // For the per-OS part: fills run.output from the tool's output file, up to

@@ -5,6 +5,7 @@
 #include "version.h"
 
 #include <cctype>
+#include <cstdio>
 
 const char* const ABOUT_TEXT = "Velmora " VELMORA_VERSION "\nCorvend\nhttps://corvend.example/velmora";
 
@@ -49,12 +50,11 @@ int menuCommandFromText(std::string_view text)
 
 OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
 {
-    const auto twoDigits = [](int value) { return std::string{char('0' + value / 10 % 10), char('0' + value % 10)}; };
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "%02d:%02d", time.hour, time.minute);
     const std::string text = verdictText(verdict);
     OutcomeWords words;
-    words.tooltip =
-        cutToUtf16Units("Velmora\n" + text + " at " + twoDigits(time.hour) + ":" + twoDigits(time.minute),
-                        TOOLTIP_LIMIT);
+    words.tooltip = cutToUtf16Units("Velmora\n" + text + " at " + clock, TOOLTIP_LIMIT);
     if (verdict.adbNotStarted) {
         // The path is what to mend: it goes first, shortened only to keep the hint.
         const std::string missing = "adb could not be started: " + verdict.adbPath;

@@ -50,7 +50,7 @@ void viewLog()
     // Without one (no desktop, no xdg-open) the user is told where it is.
     std::thread([path] {
         const ToolRun run = launchAndWait("xdg-open", {path});
-        if (!run.started || !run.exitCodeKnown || run.exitCode != 0 || run.signal != 0)
+        if (!exitedWithZero(run))
             say("The log is " + path);
     }).detach();
 }
