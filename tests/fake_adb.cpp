@@ -32,36 +32,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
+bool append(const char* record, const std::string& text)
+{
+    std::FILE* file = std::fopen(record, "ab");
+    if (!file)
+        return false;
+    std::fputs(text.c_str(), file);
+    return std::fclose(file) == 0;
+}
+
 struct Device {
     std::string serial, state, address, port;
     long long ready = 0;
 };
 
-std::vector<Device> readDevices(const char* path)
+// Acts as adb among the devices of the file at path; returns the exit code.
+int actAsAdb(std::vector<std::string> args, const char* path, long long now, const char* record)
 {
     std::vector<Device> devices;
-    std::ifstream file(path, std::ios::binary);
-    for (std::string line; std::getline(file, line);) {
-        std::string field[5];
-        std::istringstream fields(line);
-        for (std::string& f : field)
-            std::getline(fields, f, '\t');
-        devices.push_back({field[0], field[1], field[2], field[3], std::atoll(field[4].c_str())});
-    }
-    return devices;
-}
-
-// Acts as adb among the devices of the file at path; returns the exit code.
-int actAsAdb(std::vector<std::string> args, const char* path, long long now, std::string& record)
-{
-    std::vector<Device> devices = readDevices(path);
+    std::ifstream in(path, std::ios::binary);
+    for (Device d; std::getline(in, d.serial, '\t') && std::getline(in, d.state, '\t') &&
+                   std::getline(in, d.address, '\t') && std::getline(in, d.port, '\t') && in >> d.ready && in.ignore();)
+        devices.push_back(d);
+    in.close();
     std::string serial;
     if (args.size() > 2 && args[0] == "-s") {
         serial = args[1];
@@ -98,7 +97,7 @@ int actAsAdb(std::vector<std::string> args, const char* path, long long now, std
         const char* restart = std::getenv("VELMORA_FAKE_ADB_RESTART_MS");
         chosen->port = target;
         chosen->ready = now + 1000 * std::atoll(restart ? restart : "0");
-        record += "listens " + std::to_string(chosen->ready) + "\n";
+        append(record, "listens " + std::to_string(chosen->ready) + "\n");
     } else if (command == "usb") {
         std::printf("restarting in USB mode\n");
         chosen->port.clear();
@@ -109,15 +108,6 @@ int actAsAdb(std::vector<std::string> args, const char* path, long long now, std
     for (const Device& d : devices)
         file << d.serial << '\t' << d.state << '\t' << d.address << '\t' << d.port << '\t' << d.ready << '\n';
     return 0;
-}
-
-bool append(const char* record, const std::string& text)
-{
-    std::FILE* file = std::fopen(record, "ab");
-    if (!file)
-        return false;
-    std::fputs(text.c_str(), file);
-    return std::fclose(file) == 0;
 }
 
 }  // namespace
@@ -155,11 +145,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(milliseconds(std::atol(sleep)));
 
     int exitCode = 0;
-    if (const char* devices = std::getenv("VELMORA_FAKE_ADB_DEVICES")) {
-        std::string listens;
-        exitCode = actAsAdb({argv + 1, argv + argc}, devices, now, listens);
-        append(record, listens);
-    }
+    if (const char* devices = std::getenv("VELMORA_FAKE_ADB_DEVICES"))
+        exitCode = actAsAdb({argv + 1, argv + argc}, devices, now, record);
     for (const std::string& step : steps) {
         const std::string word = step.substr(0, step.find(' '));
         const std::string rest = step.size() > word.size() ? step.substr(word.size() + 1) : "";

@@ -389,12 +389,11 @@ class PhoneScenarios:
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"],
                                  timeout=20 * self.options.time_scale), log())
         runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs[:3]],
-                         [["devices", "-l"], ["-s", "R58M12ABCDE", "shell", "ip", "-4", "-o", "addr", "show"],
-                          ["-s", "R58M12ABCDE", "tcpip", "5555"]])
         connects = runs[3:]
         self.assertGreater(len(connects), 1, "connect was not tried again")
-        self.assertEqual({tuple(run["args"]) for run in connects}, {("connect", "198.18.0.2:5555")})
+        switch = [["devices", "-l"], ["-s", "R58M12ABCDE", "shell", "ip", "-4", "-o", "addr", "show"],
+                  ["-s", "R58M12ABCDE", "tcpip", "5555"]]
+        self.assertEqual([run["args"] for run in runs], switch + [["connect", "198.18.0.2:5555"]] * len(connects))
         listens = int(self.workspace.record_values("listens")[0])
         self.assertLess(connects[-2]["time"], listens)
         print("\nconnect tried %d times; the successful try started %.0f ms after the phone listened"
@@ -409,8 +408,6 @@ class PhoneScenarios:
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=10), log())
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
                          [["devices", "-l"], ["-s", "198.18.0.2:5555", "usb"], ["disconnect", "198.18.0.2:5555"]])
-        devices = read_text(os.path.join(self.workspace.folder, "adb.devices"))
-        self.assertEqual([line.split("\t")[0] for line in devices.splitlines()], ["198.18.0.3:5555"])
 
 
 SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",
