@@ -177,10 +177,12 @@ class Listeners(unittest.TestCase):
         self.assertEqual(len(holders), 1)
         self.assertNotEqual(holders[0], "0", "the stand-in's server did not start")
         self.assertEqual(self.workspace.record_values("inherited"), [])
-        # Two more such stops at once: the second adb starts as soon as the first ends.
+        # Two more such stops at once: the second adb starts when the first
+        # ends, not when its server lets go of the output 30 s later. (Wine
+        # takes up to a second or more to start a program while such servers run.)
         handled([datagram("stop")] * 2, 2)
         first, second = self.workspace.adb_runs()[-2:]
-        self.assertLess(second["time"] - first["ended"], 1000000)
+        self.assertLess(second["time"] - first["ended"], 5000000)
 
         # 1 MiB of output: ten lines and a mark that there was more.
         self.workspace.adb_does("flood 1048576")
