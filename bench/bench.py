@@ -307,12 +307,9 @@ def main():
         process.wait(timeout=10)
         direct = measure_direct(native, options.runs, [])
         ready_native = start_to_listening([program], network, native.env)
+        verdict = verdict_rows(native, network, [program])
     native.workspace.remove()
-    rows += latency_rows("native", "posix_spawn", through, direct)
-    native = Workbench(options)
-    with Network(adapters=1) as network:
-        rows += verdict_rows(native, network, [native.workspace.copy(velmora, "velmora")])
-    native.workspace.remove()
+    rows += latency_rows("native", "posix_spawn", through, direct) + verdict
 
     # Under Wine: the same with the listener driver (the program's listeners
     # and command handling without the tray), and CreateProcess directly.
@@ -326,16 +323,10 @@ def main():
             process.stdin.close()
             process.wait(timeout=30)
             direct = measure_direct(wine, options.runs, network.in_host(wine.wine))
+            verdict = verdict_rows(wine, network, wine.wine + [driver])
             harness.stop_wine(wine.workspace)
         wine.workspace.remove()
-        rows += latency_rows(wine.name, "CreateProcess", through, direct)
-        verdict = Workbench(options, wine.build)
-        with Network(adapters=1) as network:
-            subprocess.run(network.in_host(verdict.wine + ["wineboot", "--init"]), env=verdict.env, capture_output=True)
-            driver = verdict.workspace.copy(verdict.path("tests", "listener_driver.exe"), "listener_driver.exe")
-            rows += verdict_rows(verdict, network, verdict.wine + [driver])
-            harness.stop_wine(verdict.workspace)
-        verdict.workspace.remove()
+        rows += latency_rows(wine.name, "CreateProcess", through, direct) + verdict
 
     # Idle: the native program and each Windows one side by side for a minute.
     idle_native = Workbench(options)

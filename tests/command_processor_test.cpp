@@ -137,6 +137,18 @@ TEST_F(Processor, StartSwitchesTheSendersPhoneAndTriesToConnectWhileItRestarts)
     }
 }
 
+TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)
+{
+    toolsStart = false;
+    const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
+
+    ASSERT_TRUE(verdict && verdict->adbNotStarted);
+    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}}));
+    EXPECT_EQ(readLogMessages().back(), "Could not connect to 198.18.0.2:5555");
+    EXPECT_EQ(lastStart.address, DEVICE);
+    EXPECT_EQ(lastStart.port, "5555");
+}
+
 TEST_F(Processor, StopSwitchesOnlyTheSendersNetworkEntryAndDisconnectsIt)
 {
     const std::string twoPhones = "List of devices attached\n198.18.0.3:5555        device transport_id:3\n"

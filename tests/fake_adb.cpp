@@ -126,6 +126,7 @@ int main(int argc, char** argv)
         for (std::string step; std::getline(file, step);)
             steps.push_back(step);
     }
+    const auto now = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     // Taken before this program opens anything else of its own (and only
     // when asked: under Wine it takes a good half second).
     const bool report = std::find(steps.begin(), steps.end(), "report") != steps.end();
@@ -134,7 +135,6 @@ int main(int argc, char** argv)
     const char* record = std::getenv("VELMORA_FAKE_ADB_RECORD");
     if (!record)
         return 2;
-    const auto now = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
     std::string started = "run " + executablePath() + "\ntime " + std::to_string(now) + "\n";
     for (int i = 1; i < argc; ++i)
         started += "arg " + std::string(argv[i]) + "\n";

@@ -19,14 +19,12 @@ namespace {
 // cross-process GetWindowTextW would not send.
 BOOL CALLBACK printBalloon(HWND window, LPARAM found)
 {
-    wchar_t name[32] = {};
+    wchar_t name[32] = {}, text[1024] = {};
+    DWORD_PTR length = 0;
     GetClassNameW(window, name, 32);
     if (std::wcscmp(name, L"tooltips_class32") != 0 || !IsWindowVisible(window) ||
-        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
-        return TRUE;
-    wchar_t text[1024] = {};
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) ||
+        !SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
                              &length))
         return TRUE;
     char utf8[4096] = {};

@@ -178,8 +178,7 @@ class Listeners(unittest.TestCase):
         self.assertNotEqual(holders[0], "0", "the stand-in's server did not start")
         self.assertEqual(self.workspace.record_values("inherited"), [])
         # Two more such stops at once: the second adb starts when the first
-        # ends, not when its server lets go of the output 30 s later. (Wine
-        # takes up to a second or more to start a program while such servers run.)
+        # ends, not when its server lets go of the output 30 s later.
         handled([datagram("stop")] * 2, 2)
         first, second = self.workspace.adb_runs()[-2:]
         self.assertLess(second["time"] - first["ended"], 5000000)

@@ -266,9 +266,7 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
                                                         "adb: connected to 198.18.0.2:5555",
                                                         "Connected to 198.18.0.2:5555"], timeout=15), log())
         self.assertIn("Path to ADB: " + utf8, log())
-        runs = self.workspace.adb_runs()
-        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"]])
-        self.assertEqual({run["executable"] for run in runs}, {utf8})
+        self.assertEqual({run["executable"] for run in self.workspace.adb_runs()}, {utf8})
 
     def test_listeners_follow_the_network_after_resume(self):
         self.start_program()
