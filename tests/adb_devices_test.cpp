@@ -6,12 +6,12 @@
 
 namespace {
 
-// Each entry as "SERIAL|STATE|KIND", KIND u, e or n.
+// Each entry as "SERIAL|STATE|KIND|MODEL", KIND u, e or n.
 std::vector<std::string> listed(std::string_view output)
 {
     std::vector<std::string> entries;
     for (const DeviceEntry& e : parseDeviceList(output))
-        entries.push_back(e.serial + "|" + e.state + "|" + "uen"[static_cast<int>(e.kind)]);
+        entries.push_back(e.serial + "|" + e.state + "|" + "uen"[static_cast<int>(e.kind)] + "|" + e.model);
     return entries;
 }
 
@@ -26,13 +26,21 @@ TEST(DeviceList, EveryShapeAdbPrints)
         "192.168.1.23:5555      offline product:p model:m device:d transport_id:4\n"
         "0123456789abcdef       unauthorized usb:1-5 transport_id:5\n"
         "adb-0123456789AB-CDdefg (2)._adb-tls-connect._tcp device product:p model:m device:d transport_id:6\n"
-        "FEDCBA9876543210       no permissions (missing udev rules?); see [http://d.android.com/x] usb:1-6\n\n";
+        "adb-R58M123-AbCdEf._adb-tls-connect._tcp. device product:p model:m device:d transport_id:7\n"
+        "FEDCBA9876543210       no permissions (missing udev rules?); see [http://d.android.com/x] usb:1-6\n"
+        "HT7A1B2C3D4E           device usb:1-7 product:Pixel 7 Pro model:Pixel 7 Pro device:cheetah pro\n"
+        "HT7A1B2C3D4F           device usb:1-8 model:Pixel 7 transport_id:9\n"
+        "HT7A1B2C3D50           device product:p device:d\n\n";
     EXPECT_EQ(listed(output),
-              (std::vector<std::string>{"R58M12ABCDE|device|u", "0123456789abcdef|device|u", "emulator-5554|device|e",
-                                        "192.168.1.23:5555|offline|n", "0123456789abcdef|unauthorized|u",
-                                        "adb-0123456789AB-CDdefg (2)._adb-tls-connect._tcp|device|n",
+              (std::vector<std::string>{"R58M12ABCDE|device|u|SM_G973F", "0123456789abcdef|device|u|m",
+                                        "emulator-5554|device|e|sdk", "192.168.1.23:5555|offline|n|m",
+                                        "0123456789abcdef|unauthorized|u|",
+                                        "adb-0123456789AB-CDdefg (2)._adb-tls-connect._tcp|device|n|m",
+                                        "adb-R58M123-AbCdEf._adb-tls-connect._tcp.|device|n|m",
                                         "FEDCBA9876543210|no permissions (missing udev rules?); see "
-                                        "[http://d.android.com/x]|u"}));
+                                        "[http://d.android.com/x]|u|",
+                                        "HT7A1B2C3D4E|device|u|Pixel 7 Pro", "HT7A1B2C3D4F|device|u|Pixel 7",
+                                        "HT7A1B2C3D50|device|u|"}));
     for (const char* nothing : {"", "error: cannot connect to daemon\n", "device\n", "R58M12 \x1b[2Jdevice\n"})
         EXPECT_TRUE(parseDeviceList(nothing).empty()) << nothing;
 }
@@ -48,9 +56,9 @@ TEST(PhoneAddresses, TheWordAfterInet)
 
 TEST(ChoosePhone, TheSendersPhoneAndNoOther)
 {
-    // The devices as adb lists them, the addresses that USB phones tell, the
-    // choice ("=" before it when already connected) or why none, and whose
-    // addresses were read.
+    // The devices as adb lists them, the addresses that USB phones tell (not
+    // there: they cannot tell), the choice ("=" before it when already
+    // connected) or why none, and whose addresses were read.
     const std::string none = "No device to switch has the address 192.168.1.23";
     const struct {
         const char* devices;
@@ -64,6 +72,7 @@ TEST(ChoosePhone, TheSendersPhoneAndNoOther)
         {"A1 device\nR58 device\n", {}, none, "A1 R58"},
         {"emulator-5554 device\nR58 device\n", {}, "R58", "R58"},  // the one phone cannot tell
         {"R58 device\n", {{"R58", {"192.168.1.99"}}}, none, "R58"},
+        {"R58 device\n", {{"R58", {}}}, none, "R58"},  // it answered, with no address
         {"R58 device\n192.168.1.23:4444 device\n", {{"R58", {"10.0.0.5"}}}, "192.168.1.23:4444", "R58"},
         {"emulator-5554 device\n", {}, none, ""},
         {"emulator-5554 device\nR58 unauthorized\n", {}, "A USB device waits for approval of debugging on the phone",
@@ -75,7 +84,7 @@ TEST(ChoosePhone, TheSendersPhoneAndNoOther)
             choosePhone(parseDeviceList(c.devices), "192.168.1.23", "5555", [&](const std::string& serial) {
                 asked += (asked.empty() ? "" : " ") + serial;
                 const auto found = c.addresses.find(serial);
-                return found == c.addresses.end() ? std::vector<std::string>() : found->second;
+                return found == c.addresses.end() ? std::nullopt : std::optional(found->second);
             });
         const std::string chosen = choice.serial.empty() ? choice.whyNone : choice.serial;
         EXPECT_EQ((choice.alreadyThere ? "=" : "") + chosen, c.choice) << c.devices;
@@ -90,6 +99,8 @@ TEST(JudgeConnect, ByTheFirstLineAdbPrints)
         {"connected to 10.0.0.2:5555\n", R::Connected},
         {"* daemon not running; starting now at tcp:5037\r\n* daemon started successfully\r\n"
          "already connected to 10.0.0.2:5555\r\n", R::Connected},
+        {"adb server version (41) doesn't match this client (39); killing...\n* daemon started successfully\n"
+         "connected to 10.0.0.2:5555\n", R::Connected},
         {"failed to connect to '10.0.0.2:5555': Connection refused\n", R::Refused},
         {"cannot connect to 10.0.0.2:5555: No connection could be made... (10061)\r\n", R::Refused},
         {"unable to connect to 10.0.0.2:5555: Connection refused\n", R::Refused},

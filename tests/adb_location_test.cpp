@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -94,5 +97,18 @@ TEST_F(AdbSetting, ShorterPathReplacesLongerOneWholly)
     ASSERT_TRUE(storeAdbPath("C:\\adb.exe"));
     EXPECT_EQ(loadAdbPath(), "C:\\adb.exe");
 }
+
+#ifdef _WIN32
+TEST_F(AdbSetting, StoredValueCountsItsTerminatingNul)
+{
+    ASSERT_TRUE(storeAdbPath("C:\\adb.exe"));
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Corvend\\Velmora", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, L"ADBPath", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(size, sizeof L"C:\\adb.exe");
+}
+#endif
 
 }  // namespace

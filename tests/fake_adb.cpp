@@ -7,6 +7,7 @@
 // file named by VELMORA_FAKE_ADB_SCRIPT says, one step a line:
 //   stdout TEXT | stderr TEXT   writes the text and a line end there
 //   flood BYTES                 writes that many bytes of 100-character lines
+//   sleep MS                    waits that long (an adb that hangs)
 //   background MS               leaves a copy running that holds its output MS ms
 //                               (recorded as "holder <process id>")
 //   report                      records what it inherited (see fake_adb.h)
@@ -162,6 +163,8 @@ int main(int argc, char** argv)
             append(record, "holder " + std::to_string(startOutputHolder(argv[0], std::atol(rest.c_str()))) + "\n");
         } else if (word == "report") {
             append(record, inherited);
+        } else if (word == "sleep") {
+            std::this_thread::sleep_for(milliseconds(std::atol(rest.c_str())));
         } else if (word == "exit") {
             exitCode = std::atoi(rest.c_str());
         }

@@ -1,6 +1,7 @@
 // Opens the listeners as the program does, prints the listener table, and
 // closes them again when the line "quit" or the end of input arrives. Lets
 // the network tests drive the listeners of either build without the tray.
+#include "intake/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "services/event_log.h"
 
@@ -11,10 +12,9 @@
 
 int main()
 {
-    initCommandLock();
     resetLog();
     writeLog({"Starting"});
-    if (!startSocketLibrary())
+    if (!startSocketLibrary() || !startCommandWorker(nullptr))
         return 1;
     openListeners(listAdapters());
     for (std::size_t i = 0; i < listenerTable.size(); ++i)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 namespace {
@@ -125,6 +126,8 @@ TEST(ToolReport, TellsWhatTheToolWroteAndHowItEnded)
         {"exit code as the OS reports it", ran("", 3221225477ul), {"adb exit code: 3221225477"}},
         {"ended by a signal", ran("", 0, 9), {"adb ended by signal 9"}},
         {"wait failed", [r = ran()]() mutable { return r.exitCodeKnown = false, r; }(), {"adb exit code unknown"}},
+        {"ended at its time limit", [r = ran("restarting in TCP mode\n", 0, 9)]() mutable { return r.timedOut = true, r; }(),
+         {"adb: restarting in TCP mode", "adb did not finish within 20 s and was ended"}},
         {"output to the null device", [r = ran("", 1)]() mutable { return r.outputCaptured = false, r; }(),
          {"adb: (output not captured)", "adb exit code: 1"}},
     };
@@ -182,6 +185,19 @@ TEST(LaunchAndWait, ReturnsOnlyAfterTheToolHasEndedWithWhatItWroteAndItsExitCode
     EXPECT_TRUE(runs[0].done);
     EXPECT_EQ(toolReport(run),
               (std::vector<std::string>{"adb: restarting in TCP mode port: 5555", "adb: error: closed", "adb exit code: 3"}));
+}
+
+TEST(LaunchAndWait, AToolPastItsTimeLimitIsEnded)
+{
+    const std::string record = prepareFakeAdb("hangs", 60000);
+    const auto launched = std::chrono::steady_clock::now();
+    const ToolRun run = launchWithin(fakeAdbPath(), {"devices", "-l"}, 2000);
+    EXPECT_LT(std::chrono::steady_clock::now() - launched, std::chrono::seconds(10));
+    EXPECT_TRUE(run.started && run.timedOut);
+    EXPECT_FALSE(exitedWithZero(run));
+    const std::vector<FakeAdbRun> runs = readFakeAdbRuns(record);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_FALSE(runs[0].done);
 }
 
 TEST(LaunchAndWait, ProgramInAFolderWithSpaces)

@@ -40,8 +40,9 @@ DeviceKind kindOf(std::string_view serial)
 {
     if (startsWith(serial, "emulator-"))
         return DeviceKind::Emulator;
-    // "HOST:PORT", or a service found over mDNS such as "NAME._adb-tls-connect._tcp".
-    if (splitHostPort(serial) || endsWith(serial, "._tcp"))
+    // "HOST:PORT", or a service found over mDNS such as
+    // "NAME._adb-tls-connect._tcp", which some adb versions end with a dot.
+    if (splitHostPort(serial) || endsWith(serial, "._tcp") || endsWith(serial, "._tcp."))
         return DeviceKind::Network;
     return DeviceKind::Usb;
 }
@@ -50,15 +51,17 @@ std::optional<DeviceEntry> parseEntry(std::string_view line)
 {
     if (std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
         return std::nullopt;
-    // The optional fields after the state, one word each.
+    // The optional fields after the state, in the order adb writes them,
+    // found by their keys from the right: a value may hold spaces.
+    std::string_view model;
     line = trimRight(line);
-    for (std::size_t space; (space = line.rfind(' ')) != std::string_view::npos;) {
-        const std::string_view word = line.substr(space + 1);
-        const bool field = startsWith(word, "usb:") || startsWith(word, "product:") || startsWith(word, "model:") ||
-                           startsWith(word, "device:") || startsWith(word, "transport_id:");
-        if (!field)
-            break;
-        line = trimRight(line.substr(0, space));
+    for (const std::string_view key : {" transport_id:", " device:", " model:", " product:", " usb:"}) {
+        const std::size_t at = line.rfind(key);
+        if (at == std::string_view::npos)
+            continue;
+        if (key == " model:")
+            model = line.substr(at + key.size());
+        line = trimRight(line.substr(0, at));
     }
     // The one state of several words: "no permissions (REASON); see [URL]".
     std::size_t stateAt = line.find(" no permissions (");
@@ -76,7 +79,7 @@ std::optional<DeviceEntry> parseEntry(std::string_view line)
     const std::string_view serial = trimRight(line.substr(0, stateAt));
     if (serial.empty())
         return std::nullopt;
-    return DeviceEntry{std::string(serial), std::string(line.substr(stateAt + 1)), kindOf(serial)};
+    return DeviceEntry{std::string(serial), std::string(line.substr(stateAt + 1)), kindOf(serial), std::string(model)};
 }
 
 }  // namespace
@@ -122,7 +125,7 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
                         const std::string& port, const AddressReader& readAddresses)
 {
     if (std::string serial = findNetworkSerial(entries, sender, port); !serial.empty())
-        return {serial, true, ""};
+        return {serial, true, false, ""};
 
     std::vector<const DeviceEntry*> usbPhones;
     bool awaitingApproval = false;
@@ -132,27 +135,41 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
         awaitingApproval |= entry.kind == DeviceKind::Usb && entry.state == "unauthorized";
     }
     for (const DeviceEntry* phone : usbPhones) {
-        const std::vector<std::string> addresses = readAddresses(phone->serial);
-        if (std::find(addresses.begin(), addresses.end(), sender) != addresses.end())
-            return {phone->serial, false, ""};
-        // One phone that cannot tell its addresses is taken to be the sender.
-        if (addresses.empty() && usbPhones.size() == 1)
-            return {phone->serial, false, ""};
+        const std::optional<std::vector<std::string>> addresses = readAddresses(phone->serial);
+        // One phone that cannot tell its addresses is taken to be the sender;
+        // one that tells others is not.
+        if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end()
+                      : usbPhones.size() == 1)
+            return {phone->serial, false, false, ""};
     }
 
     if (std::string serial = findNetworkSerial(entries, sender); !serial.empty())
-        return {serial, false, ""};
-    return {"", false,
+        return {serial, false, true, ""};
+    return {"", false, false,
             awaitingApproval ? "A USB device waits for approval of debugging on the phone"
                              : "No device to switch has the address " + sender};
 }
 
+const DeviceEntry* findStaleEntry(const std::vector<DeviceEntry>& entries, const std::string& sender,
+                                  const std::string& port)
+{
+    const std::string serial = sender + ":" + port;
+    const auto stale = std::find_if(entries.begin(), entries.end(), [&](const DeviceEntry& entry) {
+        return entry.serial == serial && entry.state != "device";
+    });
+    return stale == entries.end() ? nullptr : &*stale;
+}
+
 ConnectResult judgeConnect(std::string_view output)
 {
-    // adb's server, started by this very call, speaks first: "* daemon ...".
+    // adb's server, restarted or started by this very call, speaks first:
+    // "adb server version (41) doesn't match this client (39); killing...",
+    // "* daemon not running; starting now at tcp:5037", "* daemon started
+    // successfully".
     const std::vector<std::string_view> lines = outputLines(output);
-    const auto said = std::find_if(lines.begin(), lines.end(),
-                                   [](std::string_view line) { return !line.empty() && line.front() != '*'; });
+    const auto said = std::find_if(lines.begin(), lines.end(), [](std::string_view line) {
+        return !line.empty() && !startsWith(line, "* daemon ") && !startsWith(line, "adb server version (");
+    });
     const std::string_view first = said == lines.end() ? std::string_view() : *said;
     static const std::pair<const char*, ConnectResult> openings[] = {
         {"connected to ", ConnectResult::Connected},   {"already connected to ", ConnectResult::Connected},

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,11 +14,13 @@ struct DeviceEntry {
     std::string serial;
     std::string state;  // "device", "offline", "unauthorized", "no permissions (...); see [...]", ...
     DeviceKind kind = DeviceKind::Usb;
+    std::string model;  // as the phone reports it, "" when not listed
 };
 
 // The entries of `adb devices -l`. Each line is read from its right end,
-// since serials may hold spaces; the header, adb's own "* daemon" lines and
-// anything else that is no entry are passed over.
+// since serials may hold spaces: first the optional fields, found by their
+// keys, whose values may hold spaces too, then the state. The header, adb's
+// own "* daemon" lines and anything else that is no entry are passed over.
 std::vector<DeviceEntry> parseDeviceList(std::string_view output);
 
 // The IPv4 addresses that `adb shell ip -4 -o addr show` lists: the word
@@ -30,23 +33,32 @@ std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::stri
                               std::string_view port = {});
 
 struct PhoneChoice {
-    std::string serial;        // the entry to switch; "" when none
+    std::string serial;         // the entry to switch; "" when none
     bool alreadyThere = false;  // sender:port is listed: nothing to switch
-    std::string whyNone;       // the log line when no phone was found
+    bool otherPort = false;     // the entry is sender on another port
+    std::string whyNone;        // the log line when no phone was found
 };
 
-// The addresses of the USB entry with this serial; empty when they cannot
-// be read.
-using AddressReader = std::function<std::vector<std::string>(const std::string& serial)>;
+// The addresses of the USB entry with this serial; nullopt when the phone
+// could not run the command that tells them (the run failed or exited
+// non-zero).
+using AddressReader = std::function<std::optional<std::vector<std::string>>(const std::string& serial)>;
 
 // Which entry is the phone at sender, asking to listen on port: sender:port
-// already connected; else the USB entry that has sender's address (or the
-// only USB phone, when its addresses cannot be read); else sender on another
-// port. Emulators never. Addresses are read only when needed.
+// already connected; else the USB entry that lists sender's address (or the
+// only USB phone, when it cannot tell its addresses at all); else sender on
+// another port. Emulators never. Addresses are read only when needed.
 PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
                         const std::string& port, const AddressReader& readAddresses);
 
-// How `adb connect` went, by the first line it printed. adb exits 0 either way.
+// The entry sender:port when adb lists it in a state other than "device":
+// `adb connect` would answer "already connected" for it without connecting.
+// nullptr when there is none.
+const DeviceEntry* findStaleEntry(const std::vector<DeviceEntry>& entries, const std::string& sender,
+                                  const std::string& port);
+
+// How `adb connect` went, by the first line it printed after adb's own lines
+// about its server. adb exits 0 either way.
 enum class ConnectResult {
     Connected,  // "connected to", "already connected to"
     Refused,    // nothing listens yet: worth another try while the phone restarts

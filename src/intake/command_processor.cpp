@@ -69,21 +69,32 @@ ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const
 bool switchAndConnect(const std::string& adbPath, const std::string& deviceList, const std::string& sender,
                       const std::string& port, const CommandEnvironment& environment)
 {
-    const PhoneChoice phone =
-        choosePhone(parseDeviceList(deviceList), sender, port, [&](const std::string& serial) {
-            const ToolRun run = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
-            return exitedWithZero(run) ? parsePhoneAddresses(run.output) : std::vector<std::string>();
-        });
+    const std::vector<DeviceEntry> entries = parseDeviceList(deviceList);
+    const PhoneChoice phone = choosePhone(entries, sender, port, [&](const std::string& serial) {
+        const ToolRun run = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
+        return exitedWithZero(run) ? std::optional(parsePhoneAddresses(run.output)) : std::nullopt;
+    });
     if (!phone.whyNone.empty())
         writeLog({phone.whyNone});
     const bool switched =
         !phone.serial.empty() && !phone.alreadyThere &&
         exitedWithZero(runAdb(adbPath, {"-s", phone.serial, "tcpip", port}, environment));
+    // adb would list the old port beside the new one, offline, for a minute.
+    if (switched && phone.otherPort)
+        runAdb(adbPath, {"disconnect", phone.serial}, environment);
+    // To an entry listed as offline or unauthorized, adb answers "already
+    // connected" without connecting.
+    if (const DeviceEntry* stale = findStaleEntry(entries, sender, port)) {
+        if (stale->state == "unauthorized")
+            writeLog({"A device waits for approval of debugging on the phone"});
+        runAdb(adbPath, {"disconnect", stale->serial}, environment);
+    }
 
     const std::uint32_t switchEnded = environment.readTick();
     for (;;) {
         const ToolRun run = runAdb(adbPath, {"connect", sender + ":" + port}, environment);
-        const ConnectResult result = judgeConnect(run.output);
+        // A try that had to be ended says nothing of the phone: no more tries.
+        const ConnectResult result = run.timedOut ? ConnectResult::Failed : judgeConnect(run.output);
         if (result != ConnectResult::Refused || !switched)
             return result == ConnectResult::Connected;
         environment.sleep(CONNECT_RETRY_MS);
@@ -100,10 +111,10 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
         writeLog({"Ignored start command with invalid port"});
         return std::nullopt;
     }
-    const std::uint32_t now = environment.readTick();
-    if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, now))
+    // Judged by when the datagrams arrived, however long the last start took.
+    if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, datagram.receivedTick))
         return std::nullopt;
-    lastStart.tick = now;
+    lastStart.tick = datagram.receivedTick;
 
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
     Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port, adbPath};

@@ -3,11 +3,12 @@
 // devices adb knows, switches that phone to the network with
 // `adb -s SERIAL tcpip PORT` and connects to ADDRESS:PORT, trying again while
 // the phone restarts. A "stop" switches the sender's network entry back with
-// `adb -s ADDRESS:PORT usb` and disconnects it. A start that repeats the last
-// accepted start's address or port within REPEAT_WINDOW_MS is ignored.
+// `adb -s ADDRESS:PORT usb` and disconnects it. A start received within
+// REPEAT_WINDOW_MS of the last accepted start's receipt, from its address or
+// for its port, is ignored.
 //
-// Callers hold the command lock: commands are handled one at a time, each to
-// its end, tool runs included.
+// Called by the command worker only: commands are handled one at a time,
+// each to its end, tool runs included.
 #pragma once
 
 #include "command_datagram.h"
@@ -31,17 +32,18 @@ constexpr std::uint32_t CONNECT_WAIT_MS = 10000;
 struct LastStart {
     std::string address;
     std::string port;
-    std::uint32_t tick = 0;  // milliseconds since system start, wrapping
+    std::uint32_t tick = 0;  // when it was received, in milliseconds since system start, wrapping
 };
 
-// Process-wide; touched only under the command lock.
+// Process-wide; touched only by the command worker.
 extern LastStart lastStart;
 
 // The platform's millisecond tick count since system start, wrapping at 2^32.
 std::uint32_t currentTick();
 void sleepMilliseconds(std::uint32_t milliseconds);
 
-// What the processor asks of the world; tests replace any of it.
+// What the processor asks of the world; tests replace any of it. The clock
+// paces the connect tries; the repeat rule goes by the datagrams' own stamps.
 struct CommandEnvironment {
     std::function<std::uint32_t()> readTick = currentTick;
     std::function<std::string()> readAdbPath = loadAdbPath;

@@ -1,6 +1,7 @@
 #include "multicast_listeners.h"
 
 #include "command_processor.h"
+#include "command_worker.h"
 #include "listener_sockets.h"
 #include "services/event_log.h"
 
@@ -14,16 +15,18 @@ ListenerTable listenerTable;
 
 namespace {
 
-std::mutex* commandLock = nullptr;
-VerdictHandler verdictHandler = nullptr;
+// Datagrams are stamped and queued under this lock, so that the stamps of
+// datagrams read by different listeners rise in the order they are queued.
+std::mutex stampLock;
 
 bool sameListener(const Adapter& a, const Adapter& b)
 {
     return a.name == b.name && a.index == b.index && a.address == b.address;
 }
 
-// The body of a receiver thread: receive, decode and handle until the socket
-// is woken. Its share of the socket goes with it.
+// The body of a receiver thread: receive, decode, stamp and hand over to the
+// command worker until the socket is woken. Its share of the socket goes with
+// it.
 void receiverLoop(SharedListenerSocket socket)
 {
     char buffer[RECEIVE_LIMIT + 1];
@@ -36,10 +39,12 @@ void receiverLoop(SharedListenerSocket socket)
         if (result == Received::Again)
             continue;
         buffer[count] = '\0';
-        const std::lock_guard<std::mutex> hold(*commandLock);
-        const std::optional<Verdict> verdict = handleCommand(decodeCommandDatagram(buffer, count, sender));
-        if (verdict && verdictHandler)
-            verdictHandler(*verdict);
+        CommandDatagram datagram = decodeCommandDatagram(buffer, count, sender);
+        if (!isCommand(datagram))
+            continue;  // handled as such, it would leave no trace anyway
+        const std::lock_guard<std::mutex> stamping(stampLock);
+        datagram.receivedTick = currentTick();
+        queueCommand([datagram] { return handleCommand(datagram); });
     }
 }
 
@@ -69,11 +74,6 @@ void closeListener(Listener& listener)
 
 }  // namespace
 
-void setVerdictHandler(VerdictHandler handler)
-{
-    verdictHandler = handler;
-}
-
 bool isUsableAdapterAddress(std::string_view address)
 {
     return address.size() >= 7 && address != "0.0.0.0";
@@ -101,17 +101,6 @@ void printSetupError(const char* what, int code, const std::string& address)
 {
     std::printf("%s (%d) on %s", what, code, address.c_str());
     std::fflush(stdout);
-}
-
-void initCommandLock()
-{
-    if (!commandLock)
-        commandLock = new std::mutex;
-}
-
-bool destroyCommandLock()
-{
-    return commandLock && commandLock->try_lock();
 }
 
 bool openListeners(const AdapterListing& adapters)
@@ -160,7 +149,7 @@ void closeListeners()
 bool stopListening()
 {
     closeListeners();
-    const bool noCommandRunning = destroyCommandLock();
+    const bool noCommandRunning = retireCommandWorker();
     stopSocketLibrary();
     return noCommandRunning;
 }

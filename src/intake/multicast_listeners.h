@@ -1,8 +1,9 @@
 // Listening for command datagrams on every IPv4 adapter at once: one UDP
 // socket and one receiver thread per usable adapter, joined to the command
-// group on that adapter. Datagrams are decoded and handled one at a time under
-// the command lock. The listeners follow the network: when adapters or their
-// addresses change, the main thread brings them in line again.
+// group on that adapter. Each command datagram is stamped with the time it was
+// read and handed to the command worker (command_worker.h). The listeners
+// follow the network: when adapters or their addresses change, the main
+// thread brings them in line again.
 #pragma once
 
 #include "command_processor.h"
@@ -58,20 +59,6 @@ struct ListenerChanges {
 };
 ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now);
 
-// The command lock is created before the first listener and retired after
-// the last is closed. Retiring takes it for good when no command is being
-// handled, so none can start while the process ends; it returns false when a
-// command is still running (a tool being waited for), and the caller then
-// ends the process without waiting for it. The lock itself is never freed: a
-// receiver thread may still be waiting for it as the process ends.
-void initCommandLock();
-bool destroyCommandLock();
-
-// Receives the verdict of each command that reached adb, on the receiver
-// thread, under the command lock. Set before the first listener opens.
-using VerdictHandler = void (*)(const Verdict& verdict);
-void setVerdictHandler(VerdictHandler handler);
-
 // Prints "<what> (<code>) on <address>", without a line end.
 void printSetupError(const char* what, int code, const std::string& address);
 
@@ -93,6 +80,6 @@ bool followAdapters(const AdapterListing& adapters);
 void closeListeners();
 
 // The network side of shutdown, in order: closes the listeners, retires the
-// command lock and stops the socket library. False when a command is still
-// running, as destroyCommandLock says.
+// command worker and stops the socket library. False when a command is still
+// running, as retireCommandWorker says.
 bool stopListening();

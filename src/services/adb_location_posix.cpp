@@ -10,9 +10,7 @@
 // Looked up on PATH when run.
 const std::string_view DEFAULT_ADB_PATH = "adb";
 
-namespace {
-
-std::filesystem::path settingFile()
+std::string settingFilePath(std::string_view name)
 {
     // Relative base folders are ignored, as the XDG rules ask.
     std::filesystem::path base;
@@ -24,14 +22,12 @@ std::filesystem::path settingFile()
         base = std::filesystem::path(home) / ".config";
     else
         return {};
-    return base / "Corvend" / "Velmora" / "ADBPath";
+    return base / "Corvend" / "Velmora" / name;
 }
-
-}  // namespace
 
 std::string loadAdbPath()
 {
-    const std::filesystem::path file = settingFile();
+    const std::filesystem::path file = settingFilePath("ADBPath");
     if (file.empty())
         return {};
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
@@ -57,7 +53,7 @@ bool storeAdbPath(std::string_view path)
 {
     if (!isStorableAdbPath(path))
         return false;
-    const std::filesystem::path file = settingFile();
+    const std::filesystem::path file = settingFilePath("ADBPath");
     if (file.empty())
         return false;
     std::error_code error;

@@ -39,8 +39,9 @@ bool storeAdbPath(std::string_view path)
     if (RegCreateKeyExW(HKEY_CURRENT_USER, KEY_PATH, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const LONG result = RegSetValueExW(key, VALUE_NAME, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.data()),
-                                       static_cast<DWORD>(wide.size() * sizeof(wchar_t)));
+    // A REG_SZ's size counts its terminating NUL.
+    const LONG result = RegSetValueExW(key, VALUE_NAME, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                                       static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }

@@ -10,9 +10,9 @@ constexpr std::string_view OLDER_LOG_FILE_NAME = "log.1.txt";
 
 LogSink logSink = nullptr;
 
-// Receivers write under the command lock, the main thread (listeners that
-// come and go) without it: this keeps their lines whole and apart. Held for
-// one line only, so nobody waits here for a running tool.
+// The command worker and the main thread (listeners that come and go) both
+// write: this keeps their lines whole and apart. Held for one line only, so
+// nobody waits here for a running tool.
 std::mutex logLock;
 
 }  // namespace

@@ -82,7 +82,9 @@ std::vector<std::string> toolReport(const ToolRun& run)
     }
     if (more)
         lines.push_back("adb: ...");
-    if (run.signal != 0)
+    if (run.timedOut)
+        lines.push_back("adb did not finish within " + std::to_string(TOOL_TIME_LIMIT_MS / 1000) + " s and was ended");
+    else if (run.signal != 0)
         lines.push_back("adb ended by signal " + std::to_string(run.signal));
     else if (!run.exitCodeKnown)
         lines.push_back("adb exit code unknown");
@@ -110,7 +112,12 @@ void readToolOutput(ToolRun& run, const OutputReader& read)
 
 bool exitedWithZero(const ToolRun& run)
 {
-    return run.started && run.exitCodeKnown && run.signal == 0 && run.exitCode == 0;
+    return run.started && !run.timedOut && run.exitCodeKnown && run.signal == 0 && run.exitCode == 0;
+}
+
+ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments)
+{
+    return launchWithin(program, arguments, TOOL_TIME_LIMIT_MS);
 }
 
 ToolRun runTool(const std::string& program, const ToolArguments& arguments, const ToolLauncher& launch)

@@ -1,16 +1,50 @@
 #include "tool_runner.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
-ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments)
+namespace {
+
+// Waits until the child ends or limitMs have passed; true when it ended (and
+// can be reaped without waiting).
+bool endsWithin(pid_t child, std::uint32_t limitMs)
+{
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(limitMs);
+    const auto left = [&] { return ceil<milliseconds>(deadline - steady_clock::now()).count(); };
+    const int process = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+    if (process < 0) {
+        // Kernels before 5.3 have no process descriptors: ask now and then.
+        siginfo_t info{};
+        while (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0) {
+            if (left() <= 0)
+                return false;
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        return true;
+    }
+    pollfd ended{process, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&ended, 1, static_cast<int>(std::max<long long>(left(), 0)))) < 0 && errno == EINTR) {
+    }
+    close(process);
+    return ready != 0;
+}
+
+}  // namespace
+
+ToolRun launchWithin(const std::string& program, const ToolArguments& arguments, std::uint32_t limitMs)
 {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -50,6 +84,10 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (run.started) {
+        // Only the tool itself is ended: a server it started has a process of its own.
+        run.timedOut = !endsWithin(child, limitMs);
+        if (run.timedOut)
+            kill(child, SIGKILL);
         int status = 0;
         pid_t waited;
         while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {

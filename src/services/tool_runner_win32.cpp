@@ -105,7 +105,7 @@ bool startWithOnly(const ToolHandles& handles, wchar_t* commandLine, PROCESS_INF
 
 }  // namespace
 
-ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments)
+ToolRun launchWithin(const std::string& program, const ToolArguments& arguments, std::uint32_t limitMs)
 {
     const std::optional<std::string> commandLine = buildCommandLine(program, arguments);
     if (!commandLine)
@@ -120,9 +120,13 @@ ToolRun launchAndWait(const std::string& program, const ToolArguments& arguments
         return {};
     ToolRun run;
     run.started = true;
+    // Only the tool itself is ended: a server it started has a process of its own.
+    const DWORD waited = WaitForSingleObject(process.hProcess, limitMs);
+    run.timedOut = waited == WAIT_TIMEOUT;
+    if (run.timedOut && TerminateProcess(process.hProcess, 1))
+        WaitForSingleObject(process.hProcess, 5000);
     DWORD exitCode = 0;
-    run.exitCodeKnown = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-                        GetExitCodeProcess(process.hProcess, &exitCode);
+    run.exitCodeKnown = waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &exitCode);
     run.exitCode = run.exitCodeKnown ? exitCode : 0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

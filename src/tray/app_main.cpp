@@ -1,9 +1,11 @@
 #include "app_main.h"
 
+#include "intake/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 #include "intake/network_watch.h"
 #include "services/event_log.h"
+#include "single_copy.h"
 #include "tray_window.h"
 
 #include <cstdio>
@@ -11,24 +13,26 @@
 
 int appMain(void* instance)
 {
-    initCommandLock();
+    // Before the log: a second copy in the same folder must not empty it.
+    if (!becomeOnlyCopy())
+        return ALREADY_RUNNING_EXIT_CODE;
     resetLog();
     writeLog({"Starting"});
     if (!createTray(instance))
         return 0;
-    if (!startSocketLibrary())
+    if (!startSocketLibrary() || !startCommandWorker(showOutcome))
         return 0;
-    setVerdictHandler(showOutcome);
     // Adapters that cannot be listed now are listed again shortly.
     if (!openListeners(listAdapters()))
         networkChanged();
 
     const int exitCode = runMessageLoop();
 
+    beginEnding();
     const bool noCommandRunning = stopListening();
     removeTray();
     if (!noCommandRunning) {
-        // A receiver still waits for a tool. Nothing waits for it: end now,
+        // The worker still waits for a tool. Nothing waits for it: end now,
         // before exit-time cleanup could free what that thread still uses.
         std::fflush(nullptr);
         std::_Exit(exitCode);

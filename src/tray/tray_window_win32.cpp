@@ -5,6 +5,7 @@
 #include "services/adb_location.h"
 #include "services/event_log.h"
 #include "services/wide_text.h"
+#include "single_copy.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -21,7 +22,8 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 namespace {
 
-// WM_USER + 3 and timer 1 belong to the network watch.
+// WM_USER + 3 and timer 1 belong to the network watch, WM_USER + 5 to the
+// single copy.
 constexpr UINT WM_TRAY_CALLBACK = WM_USER + 2;
 constexpr UINT WM_TRAY_OUTCOME = WM_USER + 4;  // an outcome waits in pendingOutcome
 constexpr UINT TRAY_ENTRY_ID = 1;
@@ -44,6 +46,18 @@ void copyText(wchar_t* field, std::size_t capacity, const std::string& utf8)
     field[length] = L'\0';
 }
 
+// A balloon from the icon, titled "Velmora"; it also sets the tooltip of
+// trayEntry.
+void showBalloon(const std::string& text, DWORD icon)
+{
+    NOTIFYICONDATAW balloon = trayEntry;
+    balloon.uFlags |= NIF_INFO;
+    copyText(balloon.szInfoTitle, std::size(balloon.szInfoTitle), "Velmora");
+    copyText(balloon.szInfo, std::size(balloon.szInfo), text);
+    balloon.dwInfoFlags = icon;
+    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
 // The tooltip stays in trayEntry, so that an icon added again after Explorer
 // restarts shows the latest outcome, even one that came while it was gone.
 void showPendingOutcome()
@@ -56,15 +70,10 @@ void showPendingOutcome()
     if (!words)
         return;
     copyText(trayEntry.szTip, std::size(trayEntry.szTip), words->tooltip);
-    NOTIFYICONDATAW balloon = trayEntry;
-    balloon.uFlags |= NIF_INFO;
-    copyText(balloon.szInfoTitle, std::size(balloon.szInfoTitle), "Velmora");
-    copyText(balloon.szInfo, std::size(balloon.szInfo), words->balloon);
     using Kind = OutcomeWords::Kind;
-    balloon.dwInfoFlags = words->kind == Kind::Success ? NIIF_INFO
-                          : words->kind == Kind::Failure ? NIIF_WARNING
-                                                         : NIIF_ERROR;
-    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+    showBalloon(words->balloon, words->kind == Kind::Success   ? NIIF_INFO
+                                : words->kind == Kind::Failure ? NIIF_WARNING
+                                                               : NIIF_ERROR);
 }
 
 void showPopupMenu(HWND window)
@@ -228,6 +237,10 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TRAY_OUTCOME:
         showPendingOutcome();
         return 0;
+    case WM_ALREADY_RUNNING:
+        // Another copy was started; it ends once answered.
+        showBalloon("Velmora is already running", NIIF_INFO);
+        return ALREADY_RUNNING_ANSWER;
     default:
         // Explorer restarted: its new taskbar knows no icons yet.
         if (taskbarCreated != 0 && message == taskbarCreated) {

@@ -2,6 +2,7 @@
 hanging, a log it cannot write, a broken setting, a second copy, an adapter
 it cannot bind."""
 
+import contextlib
 import os
 import signal
 import subprocess
@@ -100,18 +101,39 @@ class Faults(harness.NativeProgramCase):
         self.assertEqual(self.workspace.log_lines()[-5], "Path to ADB: \xff\xfe")
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
-    def test_second_copy(self):
-        # Nothing keeps a second copy from running; both hear the group.
+    def test_one_copy_at_a_time(self):
         self.store_adb_path(self.workspace.install_adb())
         first = self.start(folder="first")
-        second = self.start(folder="second")
-        self.network.send(datagram("stop"))
-        for folder in ("first", "second"):
-            self.assertTrue(wait_for(lambda: "Received stop command" in self.workspace.log_lines(
-                os.path.join(self.workspace.folder, folder))), folder)
-        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2))
-        self.assertEqual(self.stop_by(signal.SIGTERM, first)[0], 0)
-        self.assertEqual(self.stop_by(signal.SIGTERM, second)[0], 0)
+        program = self.workspace.copy(self.options.program, "second", "velmora")
+        second = subprocess.run(self.network.in_host([program]), env=self.workspace.env, capture_output=True,
+                                timeout=10)
+        self.assertEqual((second.returncode, second.stderr), (1, b"Velmora is already running\n"))
+        self.assertFalse(os.path.exists(os.path.join(self.workspace.folder, "second", "log.txt")))
+        # Started while the first is ending, a copy waits for it, then runs.
+        first.send_signal(signal.SIGTERM)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 0))
+        self.start(folder="second")
+        self.assertEqual(first.wait(timeout=10), 0)
+
+    def test_outcome_for_a_pipe_nobody_reads(self):
+        # Standard output is a pipe that is full: outcome lines are dropped
+        # (the log has them) and the next command is not held up.
+        reading, writing = os.pipe()
+        os.set_blocking(writing, False)
+        with contextlib.suppress(BlockingIOError):
+            while True:
+                os.write(writing, b"x" * 4096)
+        os.set_blocking(writing, True)
+        self.store_adb_path(self.workspace.install_adb())
+        program = self.workspace.copy(self.options.program, "velmora")
+        self.processes.append(subprocess.Popen(self.network.in_host([program]), stdout=writing,
+                                               env=self.workspace.env))
+        os.close(writing)
+        self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1), "no listener")
+        for _ in range(2):
+            self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines().count("Received stop command") == 2), "held up")
+        os.close(reading)
 
 
 class AdapterFaults(harness.NativeProgramCase):

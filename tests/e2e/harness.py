@@ -409,6 +409,28 @@ class PhoneScenarios:
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
                          [["devices", "-l"], ["-s", "198.18.0.2:5555", "usb"], ["disconnect", "198.18.0.2:5555"]])
 
+    def test_adb_that_hangs_is_ended_and_holds_nothing_up(self):
+        self.start_program()
+        self.workspace.adb_does("sleep 60000")
+        self.network.send(datagram("start", "5555"))
+        self.assertTrue(wait_for(self.workspace.adb_runs, timeout=30), "adb never started")
+        hung = time.monotonic()
+        # A stop arrives while `devices -l` hangs; the runs after it answer at once.
+        self.workspace.adb_does()
+        self.network.send(datagram("stop"))
+        log = self.workspace.log_lines
+        self.assertTrue(wait_for(lambda: "adb did not finish within 20 s and was ended" in log(),
+                                 timeout=30 * self.options.time_scale), log())
+        self.assertLess(time.monotonic() - hung, 20 + 3 * self.options.time_scale)
+        verdicts = ["Could not connect to 198.18.0.2:5555",
+                    "Could not switch 198.18.0.2 to USB: not connected over the network"]
+        self.assertTrue(wait_for(lambda: [line for line in log() if line in verdicts] == verdicts, timeout=10), log())
+        runs = self.workspace.adb_runs()
+        self.assertEqual([run["args"] for run in runs], [["devices", "-l"], ["connect", "198.18.0.2:5555"],
+                                                         ["devices", "-l"]])
+        self.assertFalse(runs[0]["done"])
+        self.assertLess(runs[2]["time"] - runs[1]["ended"], 3000000, "the stop waited")
+
 
 SANITIZER_MARKS = ("WARNING: ThreadSanitizer", "ERROR: AddressSanitizer", "runtime error:",
                    "ERROR: LeakSanitizer")

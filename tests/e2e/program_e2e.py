@@ -47,6 +47,19 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 1.0 * self.options.time_scale)
 
+    def test_command_line(self):
+        program = self.workspace.copy(self.options.program, "velmora")
+        run = lambda option: subprocess.run([program, option], env=self.workspace.env, capture_output=True, text=True)
+        shown = run("--help")
+        self.assertEqual(shown.returncode, 0)
+        for told in (os.path.join(self.workspace.folder, "log.txt"), self.setting, "Ctrl+C"):
+            self.assertIn(told, shown.stdout)
+        shown = run("--version")
+        self.assertEqual((shown.returncode, shown.stdout), (0, "Velmora %s\n" % self.options.version))
+        shown = run("--start")
+        self.assertEqual((shown.returncode, shown.stdout, shown.stderr), (2, "", "usage: velmora [--help | --version]\n"))
+        self.assertFalse(os.path.exists(os.path.join(self.workspace.folder, "log.txt")), "it started")
+
     def start_with_adb_running(self):
         """Starts the program and has it run an adb that takes 4 s."""
         self.store_adb_path(self.workspace.install_adb(sleep_ms=4000))

@@ -321,6 +321,11 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertTrue(self.balloon_shows(probe, "Connected to 198.18.0.2:5555"), self.balloon(probe))
         self.screen("balloon.png")
 
+        # A second copy ends at once, and the running one says so.
+        second = self.workspace.copy(self.options.program, "second", "velmora.exe")
+        self.assertEqual(self.wine(second, check=False).returncode, 0)
+        self.assertTrue(self.balloon_shows(probe, "Velmora is already running"), self.balloon(probe))
+
         # Double click: the message box.
         self.xdotool("mousemove", *map(str, ICON), "click", "--repeat", "2", "--delay", "100", "1")
         # Off the icon, or its tooltip shows.
@@ -393,6 +398,10 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.menu_item(3)
         self.assertEqual(self.process.wait(timeout=20), 0)
         self.assertEqual(self.screen("exited.png").icon_pixels(), 0, "the icon outlived the program")
+        # A copy started right after it ended runs, in its own folder.
+        self.start_program(folder="second")
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines(os.path.join(self.workspace.folder, "second")) ==
+                                 ["Starting"]), "the next copy did not start")
 
 
 if __name__ == "__main__":

@@ -126,7 +126,8 @@ void handleOne(Input& input, Model& model)
     // The listener takes at most 45 bytes of a datagram.
     const std::string received = input.bytes(input.byte()).substr(0, 45);
 
-    const CommandDatagram datagram = decodeCommandDatagram(received.data(), received.size(), sender);
+    CommandDatagram datagram = decodeCommandDatagram(received.data(), received.size(), sender);
+    datagram.receivedTick = clock;
     checkDecoded(datagram);
     logLines.clear();
     launches.clear();

@@ -1,0 +1,33 @@
+// Commands are carried out one at a time, in the order they came, by one
+// worker thread. The listeners only hand datagrams over, so they go on
+// reading (and stamping the time of) datagrams while a command runs.
+#pragma once
+
+#include "command_processor.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+
+// Commands waiting beyond this many are dropped, as a full socket buffer
+// would drop their datagrams.
+constexpr std::size_t COMMAND_QUEUE_LIMIT = 64;
+
+// A command ends with a verdict when it reached adb.
+using Command = std::function<std::optional<Verdict>()>;
+
+// Shows a verdict; called on the worker thread once its command has ended.
+using VerdictHandler = void (*)(const Verdict& verdict);
+
+// Starts the worker, once; false when its thread cannot be started.
+bool startCommandWorker(VerdictHandler handler);
+
+// Queues the command behind those waiting; false when COMMAND_QUEUE_LIMIT
+// wait already and it was dropped.
+bool queueCommand(Command command);
+
+// Stops the worker from taking another command. True when none was running;
+// false when one still runs (an adb being waited for): the caller then ends
+// the process without waiting for it. The worker's state is never freed, as
+// its thread may still use it while the process ends.
+bool retireCommandWorker();
