@@ -104,36 +104,31 @@ TEST(PrintSetupError, NamesStepCodeAndAddressWithoutLineEnd)
               "Bind error (10048) on 198.18.0.1Add membership error (-1) on 10.0.0.2");
 }
 
-std::vector<std::string> shownVerdicts;
-
 TEST(CommandWorker, CarriesOutCommandsInTheirOrderAndDropsThoseBeyondTheLimit)
 {
-    ASSERT_TRUE(startCommandWorker([](const Verdict& verdict) { shownVerdicts.push_back(verdictText(verdict)); }));
+    ASSERT_TRUE(startCommandWorker(nullptr));
     std::promise<void> running, release, lastDone;
     std::shared_future<void> released = release.get_future().share();
-    ASSERT_TRUE(queueCommand([&]() -> std::optional<Verdict> {
+    ASSERT_TRUE(queueCommand([&] {
         running.set_value();
         released.wait();
-        return std::nullopt;
+        return std::optional<Verdict>();
     }));
     running.get_future().wait();
-    std::vector<std::size_t> order;
+    std::vector<std::size_t> order, expected;
     for (std::size_t i = 0; i < COMMAND_QUEUE_LIMIT; ++i) {
+        expected.push_back(i);
         EXPECT_TRUE(queueCommand([&, i] {
             order.push_back(i);
             if (i + 1 == COMMAND_QUEUE_LIMIT)
                 lastDone.set_value();
-            return i % 32 ? std::nullopt : std::optional(Verdict{Verdict::Request::Stop, true, "10.0.0." + std::to_string(i)});
+            return std::optional<Verdict>();
         }));
     }
-    EXPECT_FALSE(queueCommand([] { return std::nullopt; })) << "one more than the queue holds";
+    EXPECT_FALSE(queueCommand([] { return std::optional<Verdict>(); })) << "one more than the queue holds";
     release.set_value();
     ASSERT_EQ(lastDone.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    std::vector<std::size_t> expected(COMMAND_QUEUE_LIMIT);
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        expected[i] = i;
     EXPECT_EQ(order, expected);
-    EXPECT_EQ(shownVerdicts, (std::vector<std::string>{"Switched 10.0.0.0 to USB", "Switched 10.0.0.32 to USB"}));
 }
 
 TEST(EncodeCommandDatagram, IsWhatTheDecoderReads)

@@ -1,6 +1,6 @@
 """What a user's machine really does to the native program: adb missing or
-hanging, a log it cannot write, a broken setting, a second copy, an adapter
-it cannot bind."""
+hanging, a log it cannot write, a broken setting, a second copy, an output
+pipe nobody reads, an adapter it cannot bind."""
 
 import contextlib
 import os
