@@ -179,6 +179,14 @@ def verdict_rows(bench, network, program_argv, runs=10):
             ("Time added beyond the 1.5 s restart, %s (median, ms)" % bench.name, "%.0f" % (restarting - 1500))]
 
 
+def remember_a_phone(bench, network):
+    """Has the program remember a phone that adb lists as ready: its check at
+    start-up runs `adb devices -l` and nothing after it."""
+    bench.workspace.attach_devices(("198.18.0.2:5555", "device", "198.18.0.2", "5555"))
+    bench.workspace.store_adb_path(bench.workspace.install_adb(), network)
+    bench.workspace.store_setting("Phones", "198.18.0.2:5555", network)
+
+
 def measure_direct(bench, runs, prefix_argv):
     launcher = bench.path("bench", "direct_launch" + (".exe" if bench.windows else ""))
     adb = bench.workspace.install_adb(folder="direct")
@@ -328,12 +336,14 @@ def main():
         wine.workspace.remove()
         rows += latency_rows(wine.name, "CreateProcess", through, direct) + verdict
 
-    # Idle: the native program and each Windows one side by side for a minute.
+    # Idle: the native program and each Windows one side by side for a minute,
+    # each remembering a phone.
     idle_native = Workbench(options)
     idle_wines = [Workbench(options, wine.build) for wine in benches]
     with contextlib.ExitStack() as stack:
         native_net = stack.enter_context(Network(adapters=2))
         program = idle_native.workspace.copy(velmora, "velmora")
+        remember_a_phone(idle_native, native_net)
         idle = [(idle_native, subprocess.Popen(native_net.in_host([program]), env=idle_native.env,
                                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                                stderr=subprocess.DEVNULL), native_net)]
@@ -348,6 +358,7 @@ def main():
             exe = bench.workspace.copy(bench.path("src", "velmora.exe"), "velmora.exe")
             # Warm start: the Wine server of this prefix is already running.
             subprocess.run(net.in_host(["wineserver", "-p"]), env=bench.env, check=True)
+            remember_a_phone(bench, net)
             ready_wine.append(start_to_listening(bench.wine + [exe], net, bench.env))
             idle.append((bench, subprocess.Popen(net.in_host(bench.wine + [exe]), env=bench.env,
                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), net))
@@ -367,8 +378,10 @@ def main():
             xvfb.wait(timeout=10)
     tick_ms = 1000 / os.sysconf("SC_CLK_TCK")
     for (bench, _, _), start, end in zip(idle, starts, ends):
+        checks = bench.workspace.log_lines().count("Checking remembered phones")
         bench.workspace.remove()
-        rows.append(("Idle CPU time in %d s, %s (OS accounting ms / scheduler ms)" % (options.idle_seconds, bench.name),
+        rows.append(("Idle CPU time in %d s, %s, a phone remembered and checked %d time%s at start-up "
+                     "(OS accounting ms / scheduler ms)" % (options.idle_seconds, bench.name, checks, "s"[checks == 1:]),
                      "%.0f / %.3f" % ((end[0] - start[0]) * tick_ms, (end[1] - start[1]) / 1e6)))
 
     rows.append(("Peak resident memory, native, two listeners (KiB)", "%d" % peak))

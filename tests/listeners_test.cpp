@@ -109,23 +109,33 @@ TEST(CommandWorker, CarriesOutCommandsInTheirOrderAndDropsThoseBeyondTheLimit)
     ASSERT_TRUE(startCommandWorker(nullptr));
     std::promise<void> running, release, lastDone;
     std::shared_future<void> released = release.get_future().share();
+    std::vector<int> order, expected;
+    const auto noting = [&](int i) -> Command {
+        return [&, i] {
+            order.push_back(i);
+            if (i == 999)
+                lastDone.set_value();
+            return std::vector<Verdict>();
+        };
+    };
     ASSERT_TRUE(queueCommand([&] {
         running.set_value();
         released.wait();
-        return std::optional<Verdict>();
+        return std::vector<Verdict>();
     }));
     running.get_future().wait();
-    std::vector<std::size_t> order, expected;
-    for (std::size_t i = 0; i < COMMAND_QUEUE_LIMIT; ++i) {
+    for (int i = 0; i < static_cast<int>(COMMAND_QUEUE_LIMIT); ++i) {
         expected.push_back(i);
-        EXPECT_TRUE(queueCommand([&, i] {
-            order.push_back(i);
-            if (i + 1 == COMMAND_QUEUE_LIMIT)
-                lastDone.set_value();
-            return std::optional<Verdict>();
-        }));
+        EXPECT_TRUE(queueCommand(noting(i)));
     }
-    EXPECT_FALSE(queueCommand([] { return std::optional<Verdict>(); })) << "one more than the queue holds";
+    EXPECT_FALSE(queueCommand(noting(64))) << "one more than the queue holds";
+    // Commands for later join the others as they fall due; a cancelled one never runs.
+    const CommandClock::time_point now = CommandClock::now();
+    queueCommandAt(now + std::chrono::milliseconds(300), "last", noting(999));
+    queueCommandAt(now + std::chrono::milliseconds(200), "cancelled", noting(500));
+    queueCommandAt(now + std::chrono::milliseconds(100), "first", noting(100));
+    cancelCommands("cancelled");
+    expected.insert(expected.end(), {100, 999});
     release.set_value();
     ASSERT_EQ(lastDone.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(order, expected);

@@ -35,6 +35,14 @@ TEST(DescribeOutcome, KindsTheLongestTooltipAndAnAdbThatCannotStart)
     for (const auto& [verdict, kind] : kinds)
         EXPECT_EQ(describeOutcome(verdict, {}).kind, kind) << verdictText(verdict);
 
+    // A phone that could not be reconnected is only in the tooltip; one that was is shown.
+    const OutcomeWords away = describeOutcome({Request::Reconnect, false, "192.168.1.23:5555"}, {9, 5, 0});
+    EXPECT_EQ(away.tooltip, "Velmora\nCould not reconnect to 192.168.1.23:5555 at 09:05");
+    EXPECT_TRUE(away.balloon.empty() && away.lines.empty());
+    const OutcomeWords back = describeOutcome({Request::Reconnect, true, "192.168.1.23:5555"}, {});
+    EXPECT_EQ(back.balloon, "Reconnected to 192.168.1.23:5555");
+    EXPECT_EQ(back.lines, std::vector<std::string>{back.balloon});
+
     // The longest verdict, at the longest address, fits the tooltip whole.
     const Verdict longest{Request::Stop, false, "255.255.255.255", "", false, true};
     const OutcomeWords words = describeOutcome(longest, {23, 59, 0});

@@ -46,15 +46,14 @@ std::string verdictText(const Verdict& verdict)
 {
     if (verdict.request == Verdict::Request::Start)
         return (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address;
+    if (verdict.request == Verdict::Request::Reconnect)
+        return (verdict.succeeded ? "Reconnected to " : "Could not reconnect to ") + verdict.address;
     if (verdict.succeeded)
         return "Switched " + verdict.address + " to USB";
     return "Could not switch " + verdict.address + " to USB" +
            (verdict.notOnNetwork ? ": not connected over the network" : "");
 }
 
-namespace {
-
-// One adb run, logged as launched.
 ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const CommandEnvironment& environment)
 {
     std::string line = "adb";
@@ -63,6 +62,20 @@ ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const
     writeLog({line});
     return runTool(adbPath, arguments, environment.launchTool);
 }
+
+std::string adbPathOrDefault(const CommandEnvironment& environment)
+{
+    const std::string stored = environment.readAdbPath();
+    return stored.empty() ? std::string(DEFAULT_ADB_PATH) : stored;
+}
+
+bool connected(const ToolRun& connect)
+{
+    // A try that had to be ended says nothing of the phone.
+    return !connect.timedOut && judgeConnect(connect.output) == ConnectResult::Connected;
+}
+
+namespace {
 
 // Switches the sender's phone to the network, if adb lists it, and connects
 // to it; true when connected.

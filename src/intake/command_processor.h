@@ -54,9 +54,9 @@ struct CommandEnvironment {
 // How a command that reached adb ended: what was asked, whether it worked,
 // and for which address.
 struct Verdict {
-    enum class Request { Start, Stop } request = Request::Start;
+    enum class Request { Start, Stop, Reconnect } request = Request::Start;
     bool succeeded = false;
-    std::string address = {};    // ADDRESS:PORT for a start, ADDRESS for a stop
+    std::string address = {};    // ADDRESS:PORT for a start or a reconnect, ADDRESS for a stop
     std::string adbPath = {};    // the adb that was run
     bool adbNotStarted = false;  // it could not be started
     bool notOnNetwork = false;   // a stop found no network entry of the sender
@@ -64,7 +64,8 @@ struct Verdict {
 
 // "Connected to A:P", "Could not connect to A:P", "Switched A to USB",
 // "Could not switch A to USB" and, when the phone was not connected over the
-// network, ": not connected over the network" after it.
+// network, ": not connected over the network" after it; "Reconnected to A:P",
+// "Could not reconnect to A:P".
 std::string verdictText(const Verdict& verdict);
 
 // A port that adb can take and that cannot add anything to a command line:
@@ -78,3 +79,13 @@ bool isRepeatedStart(const LastStart& last, std::string_view address, std::strin
 // The verdict, also logged; none for what never reached adb (not a command,
 // an unknown one, an invalid port, a repeated start).
 std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment = {});
+
+// One adb run with the arguments, logged as launched ("adb ARGUMENTS") and as
+// it ended.
+ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const CommandEnvironment& environment);
+
+// The stored adb path, or DEFAULT_ADB_PATH when none is stored.
+std::string adbPathOrDefault(const CommandEnvironment& environment);
+
+// Whether `adb connect` connected, judged as a start judges it.
+bool connected(const ToolRun& connect);

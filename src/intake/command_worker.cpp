@@ -1,5 +1,6 @@
 #include "command_worker.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -8,11 +9,18 @@
 
 namespace {
 
+struct Later {
+    CommandClock::time_point due;
+    std::string tag;
+    Command command;
+};
+
 struct Worker {
     std::mutex queueLock;
     std::condition_variable queued;
     std::deque<Command> waiting;
-    // Held from taking a command until its verdict has been shown; retiring
+    std::vector<Later> later;  // in the order they are due
+    // Held from taking a command until its verdicts have been shown; retiring
     // takes it for good.
     std::mutex busy;
     VerdictHandler showVerdict = nullptr;
@@ -20,17 +28,37 @@ struct Worker {
 
 Worker* worker = nullptr;
 
+// The next command, once there is one; commands queued for later join the
+// others as they fall due.
+Command nextCommand()
+{
+    std::unique_lock<std::mutex> queue(worker->queueLock);
+    for (;;) {
+        while (!worker->later.empty() && worker->later.front().due <= CommandClock::now()) {
+            worker->waiting.push_back(std::move(worker->later.front().command));
+            worker->later.erase(worker->later.begin());
+        }
+        if (!worker->waiting.empty())
+            break;
+        if (worker->later.empty())
+            worker->queued.wait(queue);
+        else
+            worker->queued.wait_until(queue, worker->later.front().due);
+    }
+    Command command = std::move(worker->waiting.front());
+    worker->waiting.pop_front();
+    return command;
+}
+
 void carryOutCommands()
 {
     for (;;) {
-        std::unique_lock<std::mutex> queue(worker->queueLock);
-        worker->queued.wait(queue, [] { return !worker->waiting.empty(); });
-        const Command command = std::move(worker->waiting.front());
-        worker->waiting.pop_front();
-        queue.unlock();
+        const Command command = nextCommand();
         const std::lock_guard<std::mutex> busy(worker->busy);
-        if (const std::optional<Verdict> verdict = command(); verdict && worker->showVerdict)
-            worker->showVerdict(*verdict);
+        for (const Verdict& verdict : command()) {
+            if (worker->showVerdict)
+                worker->showVerdict(verdict);
+        }
     }
 }
 
@@ -62,6 +90,32 @@ bool queueCommand(Command command)
     }
     worker->queued.notify_one();
     return true;
+}
+
+void queueCommandAt(CommandClock::time_point due, std::string tag, Command command)
+{
+    if (!worker)
+        return;
+    {
+        const std::lock_guard<std::mutex> queue(worker->queueLock);
+        const auto later = std::upper_bound(worker->later.begin(), worker->later.end(), due,
+                                            [](CommandClock::time_point t, const Later& l) { return t < l.due; });
+        worker->later.insert(later, {due, std::move(tag), std::move(command)});
+    }
+    worker->queued.notify_one();
+}
+
+void cancelCommands(const std::string& tag)
+{
+    if (!worker)
+        return;
+    {
+        const std::lock_guard<std::mutex> queue(worker->queueLock);
+        worker->later.erase(std::remove_if(worker->later.begin(), worker->later.end(),
+                                           [&](const Later& later) { return later.tag == tag; }),
+                            worker->later.end());
+    }
+    worker->queued.notify_one();  // so that it does not wake for a cancelled one
 }
 
 bool retireCommandWorker()

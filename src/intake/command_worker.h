@@ -1,20 +1,24 @@
 // Commands are carried out one at a time, in the order they came, by one
 // worker thread. The listeners only hand datagrams over, so they go on
-// reading (and stamping the time of) datagrams while a command runs.
+// reading (and stamping the time of) datagrams while a command runs. A
+// command may also be queued for later: it then joins the others once due.
 #pragma once
 
 #include "command_processor.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
-#include <optional>
+#include <string>
+#include <vector>
 
 // Commands waiting beyond this many are dropped, as a full socket buffer
 // would drop their datagrams.
 constexpr std::size_t COMMAND_QUEUE_LIMIT = 64;
 
-// A command ends with a verdict when it reached adb.
-using Command = std::function<std::optional<Verdict>()>;
+// A command ends with the verdicts of what reached adb, if anything did.
+using Command = std::function<std::vector<Verdict>()>;
+using CommandClock = std::chrono::steady_clock;
 
 // Shows a verdict; called on the worker thread once its command has ended.
 using VerdictHandler = void (*)(const Verdict& verdict);
@@ -25,6 +29,12 @@ bool startCommandWorker(VerdictHandler handler);
 // Queues the command behind those waiting; false when COMMAND_QUEUE_LIMIT
 // wait already and it was dropped.
 bool queueCommand(Command command);
+
+// Queues the command to join the others once `due` has come; the worker
+// waits for nothing else meanwhile. `tag` names it for cancelCommands.
+void queueCommandAt(CommandClock::time_point due, std::string tag, Command command);
+// Drops the commands queued for later with this tag.
+void cancelCommands(const std::string& tag);
 
 // Stops the worker from taking another command. True when none was running;
 // false when one still runs (an adb being waited for): the caller then ends

@@ -44,7 +44,10 @@ void receiverLoop(SharedListenerSocket socket)
             continue;  // handled as such, it would leave no trace anyway
         const std::lock_guard<std::mutex> stamping(stampLock);
         datagram.receivedTick = currentTick();
-        queueCommand([datagram] { return handleCommand(datagram); });
+        queueCommand([datagram] {
+            const std::optional<Verdict> verdict = handleCommand(datagram);
+            return verdict ? std::vector<Verdict>{*verdict} : std::vector<Verdict>();
+        });
     }
 }
 
@@ -112,12 +115,12 @@ bool openListeners(const AdapterListing& adapters)
     return true;
 }
 
-bool followAdapters(const AdapterListing& adapters)
+std::optional<std::size_t> followAdapters(const AdapterListing& adapters)
 {
     // A list that could not be had says nothing of the adapters: closing
     // every listener on it would leave Velmora deaf.
     if (!adapters)
-        return false;
+        return std::nullopt;
     std::vector<Adapter> listening;
     for (const Listener& listener : listenerTable)
         listening.push_back(listener.adapter);
@@ -132,11 +135,14 @@ bool followAdapters(const AdapterListing& adapters)
                                        [](const Listener& listener) { return !listener.socket; }),
                         listenerTable.end());
 
+    std::size_t opened = 0;
     for (const Adapter& adapter : changes.open) {
-        if (openListener(adapter))
+        if (openListener(adapter)) {
             writeLog({"Listening on ", adapter.address});
+            ++opened;
+        }
     }
-    return true;
+    return opened;
 }
 
 void closeListeners()

@@ -71,10 +71,10 @@ bool openListeners(const AdapterListing& adapters);
 // the network asks: "Stopped listening on ADDRESS" for each one closed,
 // "Listening on ADDRESS" for each one opened. Listeners that still match are
 // not touched. An adapter whose listener cannot be set up (its receiver
-// thread included) is left for the next change. When the adapters could not
-// be listed, every listener stays as it is and the result is false. Never
-// waits for a command being handled.
-bool followAdapters(const AdapterListing& adapters);
+// thread included) is left for the next change. Returns how many listeners
+// opened; when the adapters could not be listed, every listener stays as it
+// is and the result is nullopt. Never waits for a command being handled.
+std::optional<std::size_t> followAdapters(const AdapterListing& adapters);
 
 // Leaves the groups and stops every receiver; empties the table.
 void closeListeners();

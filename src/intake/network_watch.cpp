@@ -1,6 +1,7 @@
 #include "network_watch.h"
 
 #include "listener_sockets.h"
+#include "reconnect.h"
 
 #include <algorithm>
 
@@ -38,6 +39,9 @@ void followNetworkWhenSettled(NetworkClock::time_point now)
     if (msUntilNetworkSettled(now) != 0)
         return;
     pending = false;
-    if (!followAdapters(listAdapters()))
+    const std::optional<std::size_t> opened = followAdapters(listAdapters());
+    if (!opened)
         noteNetworkChange(now);
+    else if (*opened > 0)
+        checkRememberedPhones();  // a new adapter or address: phones dropped with the old one may be back
 }

@@ -27,7 +27,9 @@ void noteNetworkChange(NetworkClock::time_point now);
 // Milliseconds until the pending burst is due, 0 once it is, -1 without one.
 int msUntilNetworkSettled(NetworkClock::time_point now);
 // Once the pending burst is due, the listeners follow the adapters; when
-// those cannot be listed, a new burst starts, so that it is tried again.
+// those cannot be listed, a new burst starts, so that it is tried again. When
+// a listener opened (a new adapter or address), the remembered phones are
+// checked.
 void followNetworkWhenSettled(NetworkClock::time_point now);
 
 // Provided by the per-OS part.

@@ -6,7 +6,10 @@
 #include <iphlpapi.h>
 #include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
 
+#include "reconnect.h"
+
 #include <initializer_list>
+#include <optional>
 
 namespace {
 
@@ -14,7 +17,11 @@ namespace {
 constexpr UINT WM_NETWORK_CHANGED = WM_USER + 3;
 constexpr UINT_PTR NETWORK_SETTLED_TIMER = 1;
 
+// How long after an automatic resume its second notice may come.
+constexpr std::chrono::seconds SAME_RESUME{30};
+
 HWND watchingWindow = nullptr;
+std::optional<NetworkClock::time_point> resumedAt;
 HANDLE addressNotification = nullptr;
 HANDLE interfaceNotification = nullptr;
 
@@ -71,9 +78,19 @@ bool onNetworkMessage(unsigned message, std::uintptr_t wParam)
         networkChanged();
         return true;
     case WM_POWERBROADCAST:
-        // Back from sleep: the network may be another one now.
-        if (wParam == PBT_APMRESUMEAUTOMATIC)
-            networkChanged();
+        // Back from sleep: the network may be another one now, and the phones
+        // connected before have dropped. Windows tells of a resume that the
+        // user caused twice, "automatic" first: once is enough.
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            const auto now = NetworkClock::now();
+            const bool again = wParam == PBT_APMRESUMESUSPEND && resumedAt && now - *resumedAt < SAME_RESUME;
+            if (wParam == PBT_APMRESUMEAUTOMATIC)
+                resumedAt = now;
+            if (!again) {
+                networkChanged();
+                checkRememberedPhones();
+            }
+        }
         return true;
     case WM_TIMER:
         if (wParam != NETWORK_SETTLED_TIMER)

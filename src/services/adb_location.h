@@ -35,10 +35,6 @@ bool isStorableAdbPath(WideStringView path);
 // DEFAULT_ADB_PATH so that it can log that it did.
 std::string loadAdbPath();
 
-// Linux: the file of this name in the folder of the setting file,
-// $XDG_CONFIG_HOME/Corvend/Velmora; empty when no such folder can be named.
-std::string settingFilePath(std::string_view name);
-
 // Stores the path, creating the key or folders as needed: on Windows as a
 // REG_SZ with its terminating NUL, on Linux as the path's bytes alone. A path
 // that is not storable is refused and the stored one kept. False when nothing

@@ -1,4 +1,5 @@
 #include "adb_location.h"
+#include "settings.h"
 #include "wide_text.h"
 
 #include <windows.h>
@@ -32,16 +33,5 @@ std::string loadAdbPath()
 
 bool storeAdbPath(std::string_view path)
 {
-    const WideString wide = toUtf16(path);
-    if (!isStorableAdbPath(wide))
-        return false;
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, KEY_PATH, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    // A REG_SZ's size counts its terminating NUL.
-    const LONG result = RegSetValueExW(key, VALUE_NAME, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
-                                       static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
+    return isStorableAdbPath(toUtf16(path)) && storeSetting("ADBPath", path);
 }

@@ -4,6 +4,7 @@
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 #include "intake/network_watch.h"
+#include "intake/reconnect.h"
 #include "services/event_log.h"
 #include "single_copy.h"
 #include "tray_window.h"
@@ -20,11 +21,16 @@ int appMain(void* instance)
     writeLog({"Starting"});
     if (!createTray(instance))
         return 0;
-    if (!startSocketLibrary() || !startCommandWorker(showOutcome))
+    loadRememberedPhones();
+    if (!startSocketLibrary() || !startCommandWorker([](const Verdict& verdict) {
+            rememberFromVerdict(verdict);
+            showOutcome(verdict);
+        }))
         return 0;
     // Adapters that cannot be listed now are listed again shortly.
     if (!openListeners(listAdapters()))
         networkChanged();
+    checkRememberedPhones();
 
     const int exitCode = runMessageLoop();
 

@@ -1,6 +1,7 @@
 #include "app_main.h"
 
 #include "services/adb_location.h"
+#include "services/settings.h"
 #include "services/event_log.h"
 #include "version.h"
 

@@ -1,6 +1,6 @@
 #include "single_copy.h"
 
-#include "services/adb_location.h"
+#include "services/settings.h"
 
 #include <cerrno>
 #include <chrono>

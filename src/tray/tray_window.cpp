@@ -62,6 +62,9 @@ OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
         words.kind = OutcomeWords::Kind::AdbNotStarted;
         words.balloon = cutToUtf16Units(missing, BALLOON_LIMIT - hint.size()) + hint;
         words.lines = {missing, text};
+    } else if (verdict.request == Verdict::Request::Reconnect && !verdict.succeeded) {
+        // A phone that is away should not raise a warning at every network
+        // change: the tooltip and the log are enough.
     } else {
         words.kind = verdict.succeeded ? OutcomeWords::Kind::Success : OutcomeWords::Kind::Failure;
         words.balloon = text;

@@ -22,7 +22,7 @@ int menuCommandFromText(std::string_view text);
 // How the outcome of a command is shown, in the same words on every OS.
 struct OutcomeWords {
     enum class Kind { Success, Failure, AdbNotStarted } kind = Kind::Failure;
-    std::string balloon;             // under the title "Velmora"
+    std::string balloon;             // under the title "Velmora"; none when empty
     std::string tooltip;             // "Velmora", a line end, the verdict and its time
     std::vector<std::string> lines;  // for standard output
 };

@@ -70,6 +70,10 @@ void showPendingOutcome()
     if (!words)
         return;
     copyText(trayEntry.szTip, std::size(trayEntry.szTip), words->tooltip);
+    if (words->balloon.empty()) {
+        Shell_NotifyIconW(NIM_MODIFY, &trayEntry);
+        return;
+    }
     using Kind = OutcomeWords::Kind;
     showBalloon(words->balloon, words->kind == Kind::Success   ? NIIF_INFO
                                 : words->kind == Kind::Failure ? NIIF_WARNING

@@ -194,6 +194,7 @@ class Workspace:
         self.windows = windows
         self.folder = tempfile.mkdtemp(prefix="velmora-e2e-")
         self.record = os.path.join(self.folder, "adb.record")
+        self.devices = os.path.join(self.folder, "adb.devices")
         self.script = os.path.join(self.folder, "adb.script")
         self.env = dict(os.environ)
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.folder, "config")
@@ -221,11 +222,19 @@ class Workspace:
         """Makes the stand-in act as adb with these devices, each (serial,
         state, the phone's address, the port it takes connects on); a phone
         switched to the network takes connects restart_ms later."""
-        path = os.path.join(self.folder, "adb.devices")
-        with open(path, "w") as f:
+        with open(self.devices, "w") as f:
             f.write("".join("%s\t%s\t%s\t%s\t0\n" % (device + ("",))[:4] for device in devices))
-        self.env["VELMORA_FAKE_ADB_DEVICES"] = self.native_path(path)
+        self.env["VELMORA_FAKE_ADB_DEVICES"] = self.native_path(self.devices)
         self.env["VELMORA_FAKE_ADB_RESTART_MS"] = str(restart_ms)
+
+    def listed_serials(self):
+        return [row.split("\t")[0] for row in read_text(self.devices).splitlines()]
+
+    def drop_device(self, serial):
+        """The stand-in's adb forgets the entry, as adb does when a network drops it."""
+        rows = read_text(self.devices).splitlines(keepends=True)
+        with open(self.devices, "w") as f:
+            f.write("".join(row for row in rows if row.split("\t")[0] != serial))
 
     def record_values(self, name):
         """The values of the stand-in's "name value" record lines."""
@@ -255,16 +264,20 @@ class Workspace:
         return os.path.join(self.env["XDG_CONFIG_HOME"], "Corvend", "Velmora", "ADBPath")
 
     def store_adb_path(self, path, network):
-        """Stores the adb path as another tool would: `reg add` under Wine (in
+        self.store_setting("ADBPath", path, network)
+
+    def store_setting(self, name, value, network):
+        """Stores a setting as another tool would: `reg add` under Wine (in
         the host namespace, where this prefix's server runs), else the file."""
         if self.windows:
             subprocess.run(network.in_host([self.options.wine, "reg", "add", r"HKCU\Software\Corvend\Velmora", "/v",
-                                            "ADBPath", "/d", path, "/f"]),
+                                            name, "/d", value, "/f"]),
                            env=self.env, check=True, capture_output=True)
         else:
-            os.makedirs(os.path.dirname(self.setting_file), exist_ok=True)
-            with open(self.setting_file, "w") as f:
-                f.write(path)
+            path = os.path.join(os.path.dirname(self.setting_file), name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as f:
+                f.write(value)
 
     def command(self, program, args=()):
         return ([self.options.wine] if self.windows else []) + [program] + list(args)
@@ -377,8 +390,8 @@ class NativeProgramCase(unittest.TestCase):
 
 class PhoneScenarios:
     """What a start and a stop do among several devices, for the native
-    program and velmora.exe alike: needs workspace, network, start_program
-    and options."""
+    program and velmora.exe alike: needs workspace, network, start_program,
+    network_moment, restart_program and options."""
 
     def test_phone_beside_an_emulator_is_switched_and_awaited(self):
         self.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
@@ -408,6 +421,29 @@ class PhoneScenarios:
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=10), log())
         self.assertEqual([run["args"] for run in self.workspace.adb_runs()],
                          [["devices", "-l"], ["-s", "198.18.0.2:5555", "usb"], ["disconnect", "198.18.0.2:5555"]])
+
+    def test_connected_phone_is_connected_again_after_each_moment(self):
+        # network_moment() and restart_program() come from the test class.
+        self.workspace.attach_devices(("R58M12ABCDE", "device", "198.18.0.2"))
+        self.start_program()
+        self.network.send(datagram("start", "5555"))
+        log = self.workspace.log_lines
+        self.assertTrue(wait_for(lambda: "Connected to 198.18.0.2:5555" in log(), timeout=20), log())
+        # The network drops the phone while it still listens; a change of the
+        # network, and a new start of Velmora, bring it back.
+        for moment in (self.network_moment, self.restart_program):
+            self.workspace.drop_device("198.18.0.2:5555")
+            os.remove(os.path.join(self.workspace.folder, "log.txt"))
+            moment()
+            self.assertTrue(wait_for(lambda: "Reconnected to 198.18.0.2:5555" in log(), timeout=20), log())
+            self.assertIn("198.18.0.2:5555", self.workspace.listed_serials())
+        # Once the phone is switched back to USB, a moment runs nothing.
+        self.network.send(datagram("stop"))
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=10), log())
+        runs = len(self.workspace.adb_runs())
+        self.network_moment()
+        time.sleep(2)
+        self.assertEqual((len(self.workspace.adb_runs()), log().count("Checking remembered phones")), (runs, 1))
 
     def test_adb_that_hangs_is_ended_and_holds_nothing_up(self):
         self.start_program()

@@ -47,6 +47,19 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
         self.assertEqual(code, 0)
         self.assertLess(seconds, 1.0 * self.options.time_scale)
 
+    def network_moment(self):
+        """The adapter's address goes and comes back, as Wi-Fi's does across sleep."""
+        address, link = self.network.host_address(0), self.network.host_link(0)
+        for change, line in (("del", "Stopped listening on "), ("add", "Listening on ")):
+            before = self.workspace.log_lines().count(line + address)
+            subprocess.run(self.network.in_host(["ip", "addr", change, address + "/24", "dev", link]), check=True)
+            self.assertTrue(wait_for(lambda: self.workspace.log_lines().count(line + address) > before))
+
+    def restart_program(self):
+        self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
+        self.process = None
+        self.start()
+
     def test_command_line(self):
         program = self.workspace.copy(self.options.program, "velmora")
         run = lambda option: subprocess.run([program, option], env=self.workspace.env, capture_output=True, text=True)

@@ -79,6 +79,8 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.process = None
         self.display = self.start_display()
         self.env["DISPLAY"] = self.display
+        # The prefix is shared: no phones remembered by an earlier test.
+        self.wine("reg", "delete", SETTINGS_KEY, "/v", "Phones", "/f", check=False)
 
     def tearDown(self):
         if self.process and self.process.poll() is None:
@@ -246,6 +248,16 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1, timeout=60), "no listener")
         return adb
 
+    def network_moment(self):
+        # Wine never delivers IP Helper's notifications: a resume stands in.
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
+        self.assertEqual(self.wine(probe, "resume", check=False).returncode, 0)
+
+    def restart_program(self):
+        self.process.terminate()
+        self.process.wait(timeout=20)
+        self.start_program()
+
     def test_any_letters_in_paths(self):
         # A user name with letters outside the system's code page (1252 for
         # this locale): the exe, the temporary folder and adb all live under
@@ -400,7 +412,7 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertEqual(self.screen("exited.png").icon_pixels(), 0, "the icon outlived the program")
         # A copy started right after it ended runs, in its own folder.
         self.start_program(folder="second")
-        self.assertTrue(wait_for(lambda: self.workspace.log_lines(os.path.join(self.workspace.folder, "second")) ==
+        self.assertTrue(wait_for(lambda: self.workspace.log_lines(os.path.join(self.workspace.folder, "second"))[:1] ==
                                  ["Starting"]), "the next copy did not start")
 
 

@@ -1,0 +1,76 @@
+#include "remembered_phones.h"
+
+#include "command_processor.h"
+
+#include <algorithm>
+
+namespace {
+
+// Four numbers of 1 to 3 digits, each at most 255, without leading zeros,
+// as the network stack writes an address.
+bool isDottedQuad(std::string_view text)
+{
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = part < 3 ? text.find('.') : text.size();
+        const std::string_view number = text.substr(0, end);
+        if (end == std::string_view::npos || number.empty() || number.size() > 3 ||
+            number.find_first_not_of("0123456789") != std::string_view::npos || (number.size() > 1 && number[0] == '0') ||
+            (number.size() == 3 && number > "255"))
+            return false;
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return true;
+}
+
+}  // namespace
+
+void rememberPhone(RememberedPhones& phones, const std::string& address, const std::string& port)
+{
+    forgetPhone(phones, address);
+    phones.push_back(address + ":" + port);
+    if (phones.size() > REMEMBERED_PHONES_LIMIT)
+        phones.erase(phones.begin());
+}
+
+bool forgetPhone(RememberedPhones& phones, std::string_view address)
+{
+    const auto kept = std::remove_if(phones.begin(), phones.end(),
+                                     [&](const std::string& phone) { return phoneAddress(phone) == address; });
+    const bool forgotten = kept != phones.end();
+    phones.erase(kept, phones.end());
+    return forgotten;
+}
+
+std::string_view phoneAddress(std::string_view phone)
+{
+    return phone.substr(0, phone.rfind(':'));
+}
+
+RememberedPhones parseRememberedPhones(std::string_view stored)
+{
+    RememberedPhones phones;
+    std::size_t start = 0;
+    while ((start = stored.find_first_not_of(" \t\r\n", start)) != std::string_view::npos) {
+        const std::size_t end = std::min(stored.find_first_of(" \t\r\n", start), stored.size());
+        const std::string_view entry = stored.substr(start, end - start);
+        const std::size_t colon = entry.rfind(':');
+        if (colon != std::string_view::npos && isDottedQuad(entry.substr(0, colon)) &&
+            isValidPort(entry.substr(colon + 1)))
+            rememberPhone(phones, std::string(entry.substr(0, colon)), std::string(entry.substr(colon + 1)));
+        start = end;
+    }
+    return phones;
+}
+
+std::vector<PhoneToReconnect> phonesToReconnect(const RememberedPhones& phones,
+                                                const std::vector<DeviceEntry>& entries)
+{
+    std::vector<PhoneToReconnect> toReconnect;
+    for (const std::string& phone : phones) {
+        const auto listed = std::find_if(entries.begin(), entries.end(),
+                                         [&](const DeviceEntry& entry) { return entry.serial == phone; });
+        if (listed == entries.end() || listed->state != "device")
+            toReconnect.push_back({phone, listed != entries.end()});
+    }
+    return toReconnect;
+}
