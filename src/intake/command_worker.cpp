@@ -1,11 +1,11 @@
 #include "command_worker.h"
 
+#include "services/threads.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -70,12 +70,7 @@ bool startCommandWorker(VerdictHandler handler)
         return true;
     worker = new Worker;
     worker->showVerdict = handler;
-    try {
-        std::thread(carryOutCommands).detach();
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
+    return startThread(carryOutCommands) == 0;
 }
 
 bool queueCommand(Command command)

@@ -43,8 +43,7 @@ AdapterListing listAdapters()
 {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
-        std::printf("getifaddrs failed with error: %d\n", errno);
-        std::fflush(stdout);
+        printDiagnostic("getifaddrs failed with error: " + std::to_string(errno) + "\n");
         return std::nullopt;
     }
     // The first IPv4 address of each interface, loopback left out. An

@@ -43,8 +43,7 @@ bool startSocketLibrary()
     WSADATA data;
     const int error = WSAStartup(MAKEWORD(2, 2), &data);
     if (error != 0) {
-        std::printf("WSAStart error %d\n", error);
-        std::fflush(stdout);
+        printDiagnostic("WSAStart error " + std::to_string(error) + "\n");
         return false;
     }
     return true;
@@ -66,8 +65,7 @@ AdapterListing listAdapters()
     for (int attempt = 0; attempt < 5 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         auto* info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
         if (!info) {
-            std::printf("Error allocating memory needed to call GetAdaptersinfo\n");
-            std::fflush(stdout);
+            printDiagnostic("Error allocating memory needed to call GetAdaptersinfo\n");
             return std::nullopt;
         }
         result = GetAdaptersInfo(info, &size);
@@ -83,8 +81,7 @@ AdapterListing listAdapters()
         if (result == NO_ERROR || result == ERROR_NO_DATA)
             return adapters;
     }
-    std::printf("GetAdaptersInfo failed with error: %d\n", static_cast<int>(result));
-    std::fflush(stdout);
+    printDiagnostic("GetAdaptersInfo failed with error: " + std::to_string(result) + "\n");
     return std::nullopt;
 }
 

@@ -4,12 +4,11 @@
 #include "command_worker.h"
 #include "listener_sockets.h"
 #include "services/event_log.h"
+#include "services/threads.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 ListenerTable listenerTable;
 
@@ -59,10 +58,8 @@ bool openListener(const Adapter& adapter)
     SharedListenerSocket socket = openListenerSocket(adapter);
     if (!socket)
         return false;
-    try {
-        std::thread(receiverLoop, socket).detach();
-    } catch (const std::system_error& error) {
-        printSetupError("Thread error", error.code().value(), adapter.address);
+    if (const int error = startThread([socket] { receiverLoop(socket); })) {
+        printSetupError("Thread error", error, adapter.address);
         return false;
     }
     listenerTable.push_back({adapter, std::move(socket)});
@@ -100,10 +97,15 @@ ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const
     return changes;
 }
 
+void printDiagnostic(const std::string& text)
+{
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
 void printSetupError(const char* what, int code, const std::string& address)
 {
-    std::printf("%s (%d) on %s", what, code, address.c_str());
-    std::fflush(stdout);
+    printDiagnostic(what + (" (" + std::to_string(code) + ") on ") + address);
 }
 
 bool openListeners(const AdapterListing& adapters)

@@ -59,6 +59,9 @@ struct ListenerChanges {
 };
 ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now);
 
+// Prints the text to standard output as it is (never as a format), at once.
+void printDiagnostic(const std::string& text);
+
 // Prints "<what> (<code>) on <address>", without a line end.
 void printSetupError(const char* what, int code, const std::string& address);
 

@@ -20,6 +20,9 @@ struct ClockTime {
     int second;
 };
 
+// A number from 0 to 99 in two digits ("07"); anything else as "00".
+std::string twoDigits(int number);
+
 // "[HH:MM:SS] " + message + "\n"; the message is written as it is, never
 // used as a format.
 std::string formatLogLine(ClockTime time, std::string_view message);

@@ -50,8 +50,7 @@ int menuCommandFromText(std::string_view text)
 
 OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
 {
-    char clock[32];
-    std::snprintf(clock, sizeof clock, "%02d:%02d", time.hour, time.minute);
+    const std::string clock = twoDigits(time.hour) + ":" + twoDigits(time.minute);
     const std::string text = verdictText(verdict);
     OutcomeWords words;
     words.tooltip = cutToUtf16Units("Velmora\n" + text + " at " + clock, TOOLTIP_LIMIT);
