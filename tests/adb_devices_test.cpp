@@ -1,4 +1,5 @@
 #include "intake/adb_devices.h"
+#include "intake/phone_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,42 @@ TEST(JudgeConnect, ByTheFirstLineAdbPrints)
     };
     for (const auto& [output, result] : cases)
         EXPECT_EQ(judgeConnect(output), result) << output;
+}
+
+TEST(PhoneMenu, ReadyPhonesOnUsbToWifiAndOnTheNetworkToUsb)
+{
+    const struct {
+        const char* devices;
+        std::vector<std::string> items;  // "SERIAL: TEXT"
+    } cases[] = {
+        {"R58M12ABCDE device usb:1-4 product:beyond1 model:SM_G973F device:beyond1 transport_id:1\n"
+         "emulator-5554 device product:sdk model:sdk_gphone64 device:emu64xa transport_id:2\n"
+         "192.168.1.23:5555 device product:p model:Pixel_7 Pro device:d transport_id:3\n"
+         "0123456789abcdef device transport_id:4\n",
+         {"R58M12ABCDE: Switch SM G973F to Wi-Fi", "192.168.1.23:5555: Switch Pixel 7 Pro to USB",
+          "0123456789abcdef: Switch 0123456789abcdef to Wi-Fi"}},
+        {"R58M12ABCDE unauthorized usb:1-4 transport_id:1\n192.168.1.23:5555 offline transport_id:2\n"
+         "adb-R58M123-AbCdEf._adb-tls-connect._tcp device model:m transport_id:3\nphone.lan:5555 device\n"
+         "emulator-5554 device\n",
+         {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> items;
+        for (const PhoneMenuItem& item : phoneMenuItems(parseDeviceList(c.devices)))
+            items.push_back(item.serial + ": " + item.text);
+        EXPECT_EQ(items, c.items) << c.devices;
+    }
+}
+
+TEST(PhoneMenu, TheAddressThatFacesTheWorkstation)
+{
+    const std::vector<std::string> phone = {"127.0.0.1", "10.64.1.9", "192.168.1.23"};  // lo, mobile data, wlan0
+    const Adapter wifi{"wlan", "192.168.1.10", 3, "255.255.255.0"}, vpn{"vpn", "172.16.0.2", 9, "255.255.0.0"};
+    EXPECT_EQ(chooseFacingAddress(phone, {vpn, wifi}), "192.168.1.23");
+    EXPECT_EQ(chooseFacingAddress(phone, {vpn}), "10.64.1.9") << "none in a subnet: the first that is not loopback";
+    EXPECT_EQ(chooseFacingAddress({"127.0.0.1"}, {wifi}), "");
+    EXPECT_EQ(chooseFacingAddress({}, {wifi}), "");
 }
 
 }  // namespace

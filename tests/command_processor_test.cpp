@@ -1,4 +1,5 @@
 #include "intake/command_processor.h"
+#include "intake/phone_menu.h"
 #include "services/event_log.h"
 #include "test_support.h"
 
@@ -156,6 +157,33 @@ TEST_F(Processor, StartSwitchesTheSendersPhoneAndTriesToConnectWhileItRestarts)
         launched.insert(launched.end(), c.connects, CONNECT);
         EXPECT_EQ(launchedArguments(), launched) << c.name;
     }
+}
+
+TEST_F(Processor, MenuSwitchesAPhoneByItsSerialAtTheAddressThatFacesTheWorkstation)
+{
+    const AddressChooser facing = [](const std::vector<std::string>& addresses) {
+        return chooseFacingAddress(addresses, {});
+    };
+    said["-s R58M12ABCDE shell ip -4 -o addr show"] = "1: lo    inet 127.0.0.1/8\n30: wlan0    inet 198.18.0.2/24";
+    said["connect 198.18.0.2:5555"] = "connected to 198.18.0.2:5555";
+    EXPECT_EQ(verdictText(switchToWifi("R58M12ABCDE", facing, environment)), "Connected to 198.18.0.2:5555");
+    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{SHELL_IP, TCPIP, CONNECT}));
+    EXPECT_EQ(readLogMessages().front(), "Menu: switch R58M12ABCDE to Wi-Fi");
+    EXPECT_EQ(lastStart.address + ":" + lastStart.port, "198.18.0.2:5555");
+
+    launches.clear();
+    said["-s R58M12ABCDE shell ip -4 -o addr show"] = "1: lo    inet 127.0.0.1/8";
+    EXPECT_EQ(verdictText(switchToWifi("R58M12ABCDE", facing, environment)),
+              "Could not connect to R58M12ABCDE: the phone has no network address");
+    EXPECT_EQ(launchedArguments(), std::vector<ToolArguments>{SHELL_IP});
+
+    resetLog();
+    launches.clear();
+    said["devices -l"] = "198.18.0.2:5555        device\n";
+    EXPECT_EQ(verdictText(switchToUsb("198.18.0.2:5555", environment)), "Switched 198.18.0.2 to USB");
+    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"},
+                                                               {"disconnect", "198.18.0.2:5555"}}));
+    EXPECT_EQ(readLogMessages().front(), "Menu: switch 198.18.0.2:5555 to USB");
 }
 
 TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)

@@ -27,7 +27,7 @@ std::vector<Adapter> adapters(std::initializer_list<const char*> texts)
     for (std::string_view text : texts) {
         const auto hash = text.find('#'), equals = text.find('=');
         list.push_back({std::string(text.substr(0, hash)), std::string(text.substr(equals + 1)),
-                        static_cast<unsigned>(std::stoul(std::string(text.substr(hash + 1, equals - hash - 1))))});
+                        static_cast<unsigned>(std::stoul(std::string(text.substr(hash + 1, equals - hash - 1)))), ""});
     }
     return list;
 }

@@ -42,6 +42,10 @@ TEST(DescribeOutcome, KindsTheLongestTooltipAndAnAdbThatCannotStart)
     const OutcomeWords back = describeOutcome({Request::Reconnect, true, "192.168.1.23:5555"}, {});
     EXPECT_EQ(back.balloon, "Reconnected to 192.168.1.23:5555");
     EXPECT_EQ(back.lines, std::vector<std::string>{back.balloon});
+    Verdict noAddress{Request::Start, false, "R58M12ABCDE"};
+    noAddress.noNetworkAddress = true;
+    EXPECT_EQ(describeOutcome(noAddress, {}).balloon, "Could not connect to R58M12ABCDE: the phone has no network "
+                                                      "address\nJoin the phone to the same Wi-Fi network as this computer.");
 
     // The longest verdict, at the longest address, fits the tooltip whole.
     const Verdict longest{Request::Stop, false, "255.255.255.255", "", false, true};

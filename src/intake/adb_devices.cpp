@@ -84,6 +84,25 @@ std::optional<DeviceEntry> parseEntry(std::string_view line)
 
 }  // namespace
 
+std::optional<std::uint32_t> parseIpv4(std::string_view text)
+{
+    std::uint32_t value = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t end = part < 3 ? text.find('.') : text.size();
+        const std::string_view number = text.substr(0, end);
+        if (end == std::string_view::npos || number.empty() || number.size() > 3 ||
+            number.find_first_not_of("0123456789") != std::string_view::npos || (number.size() > 1 && number[0] == '0') ||
+            (number.size() == 3 && number > "255"))
+            return std::nullopt;
+        unsigned byte = 0;
+        for (const char digit : number)
+            byte = byte * 10 + static_cast<unsigned>(digit - '0');
+        value = value << 8 | byte;
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return value;
+}
+
 std::vector<DeviceEntry> parseDeviceList(std::string_view output)
 {
     std::vector<DeviceEntry> entries;

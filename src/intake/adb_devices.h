@@ -2,6 +2,7 @@
 // connect went; and which listed device is the phone that asked.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,6 +17,11 @@ struct DeviceEntry {
     DeviceKind kind = DeviceKind::Usb;
     std::string model;  // as the phone reports it, "" when not listed
 };
+
+// An IPv4 address in dotted-quad form as the network stack writes it (four
+// numbers from 0 to 255, without leading zeros), as a number; nullopt for
+// anything else.
+std::optional<std::uint32_t> parseIpv4(std::string_view text);
 
 // The entries of `adb devices -l`. Each line is read from its right end,
 // since serials may hold spaces: first the optional fields, found by their

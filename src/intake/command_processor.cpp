@@ -44,8 +44,10 @@ bool isRepeatedStart(const LastStart& last, std::string_view address, std::strin
 
 std::string verdictText(const Verdict& verdict)
 {
-    if (verdict.request == Verdict::Request::Start)
-        return (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address;
+    if (verdict.request == Verdict::Request::Start) {
+        return (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address +
+               (verdict.noNetworkAddress ? ": the phone has no network address" : "");
+    }
     if (verdict.request == Verdict::Request::Reconnect)
         return (verdict.succeeded ? "Reconnected to " : "Could not reconnect to ") + verdict.address;
     if (verdict.succeeded)
@@ -77,6 +79,24 @@ bool connected(const ToolRun& connect)
 
 namespace {
 
+// Connects to sender:port; after a switch, a refused connect is tried again
+// while the phone restarts. True when connected.
+bool connectWithTries(const std::string& adbPath, const std::string& sender, const std::string& port, bool switched,
+                      const CommandEnvironment& environment)
+{
+    const std::uint32_t switchEnded = environment.readTick();
+    for (;;) {
+        const ToolRun run = runAdb(adbPath, {"connect", sender + ":" + port}, environment);
+        // A try that had to be ended says nothing of the phone: no more tries.
+        const ConnectResult result = run.timedOut ? ConnectResult::Failed : judgeConnect(run.output);
+        if (result != ConnectResult::Refused || !switched)
+            return result == ConnectResult::Connected;
+        environment.sleep(CONNECT_RETRY_MS);
+        if (environment.readTick() - switchEnded >= CONNECT_WAIT_MS)
+            return false;
+    }
+}
+
 // Switches the sender's phone to the network, if adb lists it, and connects
 // to it; true when connected.
 bool switchAndConnect(const std::string& adbPath, const std::string& deviceList, const std::string& sender,
@@ -102,18 +122,7 @@ bool switchAndConnect(const std::string& adbPath, const std::string& deviceList,
             writeLog({"A device waits for approval of debugging on the phone"});
         runAdb(adbPath, {"disconnect", stale->serial}, environment);
     }
-
-    const std::uint32_t switchEnded = environment.readTick();
-    for (;;) {
-        const ToolRun run = runAdb(adbPath, {"connect", sender + ":" + port}, environment);
-        // A try that had to be ended says nothing of the phone: no more tries.
-        const ConnectResult result = run.timedOut ? ConnectResult::Failed : judgeConnect(run.output);
-        if (result != ConnectResult::Refused || !switched)
-            return result == ConnectResult::Connected;
-        environment.sleep(CONNECT_RETRY_MS);
-        if (environment.readTick() - switchEnded >= CONNECT_WAIT_MS)
-            return false;
-    }
+    return connectWithTries(adbPath, sender, port, switched, environment);
 }
 
 std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::string& adbPath,
@@ -143,9 +152,9 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
     return verdict;
 }
 
-Verdict handleStop(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment)
+// What a stop from sender does; the verdict is for the caller to log.
+Verdict stopPhone(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment)
 {
-    writeLog({"Received stop command"});
     Verdict verdict{Verdict::Request::Stop, false, sender, adbPath};
     const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
     verdict.adbNotStarted = !devices.started;
@@ -166,6 +175,35 @@ Verdict handleStop(const std::string& sender, const std::string& adbPath, const 
 
 }  // namespace
 
+Verdict switchToUsb(const std::string& entry, const CommandEnvironment& environment)
+{
+    writeLog({"Menu: switch ", entry, " to USB"});
+    const Verdict verdict = stopPhone(entry.substr(0, entry.rfind(':')), adbPathOrDefault(environment), environment);
+    writeLog({verdictText(verdict)});
+    return verdict;
+}
+
+Verdict switchToWifi(const std::string& serial, const AddressChooser& chooseAddress,
+                     const CommandEnvironment& environment)
+{
+    writeLog({"Menu: switch ", serial, " to Wi-Fi"});
+    const std::string adbPath = adbPathOrDefault(environment);
+    Verdict verdict{Verdict::Request::Start, false, serial, adbPath};
+    const std::uint32_t accepted = environment.readTick();
+    const ToolRun shell = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
+    const std::string address = exitedWithZero(shell) ? chooseAddress(parsePhoneAddresses(shell.output)) : "";
+    verdict.adbNotStarted = !shell.started;
+    verdict.noNetworkAddress = shell.started && address.empty();
+    if (!address.empty()) {
+        verdict.address = address + ":" + MENU_WIFI_PORT;
+        const bool switched = exitedWithZero(runAdb(adbPath, {"-s", serial, "tcpip", MENU_WIFI_PORT}, environment));
+        verdict.succeeded = connectWithTries(adbPath, address, MENU_WIFI_PORT, switched, environment);
+        lastStart = {address, MENU_WIFI_PORT, accepted};
+    }
+    writeLog({verdictText(verdict)});
+    return verdict;
+}
+
 std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment)
 {
     if (!isCommand(datagram))
@@ -183,8 +221,10 @@ std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const Comm
     std::optional<Verdict> verdict;
     if (datagram.command == "start")
         verdict = handleStart(datagram, adbPath, environment);
-    else if (datagram.command == "stop")
-        verdict = handleStop(datagram.senderAddress, adbPath, environment);
+    else if (datagram.command == "stop") {
+        writeLog({"Received stop command"});
+        verdict = stopPhone(datagram.senderAddress, adbPath, environment);
+    }
     if (verdict)
         writeLog({verdictText(*verdict)});
     return verdict;

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr std::uint32_t REPEAT_WINDOW_MS = 10000;
 // A phone switched to the network restarts its adb daemon before it listens:
@@ -60,10 +61,12 @@ struct Verdict {
     std::string adbPath = {};    // the adb that was run
     bool adbNotStarted = false;  // it could not be started
     bool notOnNetwork = false;   // a stop found no network entry of the sender
+    bool noNetworkAddress = false;  // the phone to switch from the menu has none; address holds its serial
 };
 
-// "Connected to A:P", "Could not connect to A:P", "Switched A to USB",
-// "Could not switch A to USB" and, when the phone was not connected over the
+// "Connected to A:P", "Could not connect to A:P" (or "Could not connect to
+// SERIAL: the phone has no network address"), "Switched A to USB", "Could
+// not switch A to USB" and, when the phone was not connected over the
 // network, ": not connected over the network" after it; "Reconnected to A:P",
 // "Could not reconnect to A:P".
 std::string verdictText(const Verdict& verdict);
@@ -79,6 +82,20 @@ bool isRepeatedStart(const LastStart& last, std::string_view address, std::strin
 // The verdict, also logged; none for what never reached adb (not a command,
 // an unknown one, an invalid port, a repeated start).
 std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment = {});
+
+// The tray menu's "Switch MODEL to USB" for the network entry ADDRESS:PORT:
+// "Menu: switch ADDRESS:PORT to USB", then what a stop from ADDRESS does.
+Verdict switchToUsb(const std::string& entry, const CommandEnvironment& environment);
+
+// The tray menu's "Switch MODEL to Wi-Fi" for the USB phone with this serial:
+// "Menu: switch SERIAL to Wi-Fi", then what a start from it for
+// MENU_WIFI_PORT does, its address read from the phone and chosen among its
+// addresses by chooseAddress ("" for none). Sets the repeat record as a
+// start does; the verdict is logged.
+constexpr const char* MENU_WIFI_PORT = "5555";  // adb's usual port
+using AddressChooser = std::function<std::string(const std::vector<std::string>& addresses)>;
+Verdict switchToWifi(const std::string& serial, const AddressChooser& chooseAddress,
+                     const CommandEnvironment& environment);
 
 // One adb run with the arguments, logged as launched ("adb ARGUMENTS") and as
 // it ended.

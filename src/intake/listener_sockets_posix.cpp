@@ -61,7 +61,9 @@ AdapterListing listAdapters()
         if (seen)
             continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
-        adapters.push_back({name, addressText(address->sin_addr), if_nametoindex(name.c_str())});
+        const auto* mask = reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask);
+        adapters.push_back({name, addressText(address->sin_addr), if_nametoindex(name.c_str()),
+                            mask ? addressText(mask->sin_addr) : ""});
     }
     freeifaddrs(list);
     return adapters;

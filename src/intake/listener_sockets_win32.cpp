@@ -71,10 +71,11 @@ AdapterListing listAdapters()
         result = GetAdaptersInfo(info, &size);
         std::vector<Adapter> adapters;
         for (const IP_ADAPTER_INFO* adapter = info; result == NO_ERROR && adapter; adapter = adapter->Next) {
-            const char* address = adapter->IpAddressList.IpAddress.String;
-            adapters.push_back({adapter->AdapterName,
-                                std::string(address, strnlen(address, sizeof adapter->IpAddressList.IpAddress.String)),
-                                static_cast<unsigned>(adapter->Index)});
+            const auto text = [](const IP_ADDRESS_STRING& field) {
+                return std::string(field.String, strnlen(field.String, sizeof field.String));
+            };
+            adapters.push_back({adapter->AdapterName, text(adapter->IpAddressList.IpAddress),
+                                static_cast<unsigned>(adapter->Index), text(adapter->IpAddressList.IpMask)});
         }
         HeapFree(heap, 0, info);
         // No adapter at all is a list too, an empty one.

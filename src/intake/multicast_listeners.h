@@ -25,6 +25,7 @@ struct Adapter {
     std::string name;     // the OS's name for the interface
     std::string address;  // its first IPv4 address, dotted quad
     unsigned index = 0;   // the OS's interface number
+    std::string mask;     // the address's subnet mask, dotted quad
 };
 
 // One adapter's socket and what wakes its receiver (listener_sockets.h). The

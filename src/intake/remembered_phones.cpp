@@ -4,26 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Four numbers of 1 to 3 digits, each at most 255, without leading zeros,
-// as the network stack writes an address.
-bool isDottedQuad(std::string_view text)
-{
-    for (int part = 0; part < 4; ++part) {
-        const std::size_t end = part < 3 ? text.find('.') : text.size();
-        const std::string_view number = text.substr(0, end);
-        if (end == std::string_view::npos || number.empty() || number.size() > 3 ||
-            number.find_first_not_of("0123456789") != std::string_view::npos || (number.size() > 1 && number[0] == '0') ||
-            (number.size() == 3 && number > "255"))
-            return false;
-        text.remove_prefix(std::min(end + 1, text.size()));
-    }
-    return true;
-}
-
-}  // namespace
-
 void rememberPhone(RememberedPhones& phones, const std::string& address, const std::string& port)
 {
     forgetPhone(phones, address);
@@ -54,7 +34,7 @@ RememberedPhones parseRememberedPhones(std::string_view stored)
         const std::size_t end = std::min(stored.find_first_of(" \t\r\n", start), stored.size());
         const std::string_view entry = stored.substr(start, end - start);
         const std::size_t colon = entry.rfind(':');
-        if (colon != std::string_view::npos && isDottedQuad(entry.substr(0, colon)) &&
+        if (colon != std::string_view::npos && parseIpv4(entry.substr(0, colon)) &&
             isValidPort(entry.substr(colon + 1)))
             rememberPhone(phones, std::string(entry.substr(0, colon)), std::string(entry.substr(colon + 1)));
         start = end;

@@ -66,7 +66,7 @@ OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
         // change: the tooltip and the log are enough.
     } else {
         words.kind = verdict.succeeded ? OutcomeWords::Kind::Success : OutcomeWords::Kind::Failure;
-        words.balloon = text;
+        words.balloon = text + (verdict.noNetworkAddress ? "\nJoin the phone to the same Wi-Fi network as this computer." : "");
         words.lines = {text};
     }
     return words;

@@ -1,6 +1,7 @@
 #include "tray_window.h"
 
 #include "intake/network_watch.h"
+#include "phone_lines_win32.h"
 #include "resource_ids.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
@@ -87,11 +88,13 @@ void showPopupMenu(HWND window)
     const HMENU menu = LoadMenuW(appInstance, MAKEINTRESOURCEW(IDM_TRAY));
     if (!menu)
         return;
+    const HMENU popup = GetSubMenu(menu, 0);
+    addPhoneLines(popup);
     // A notification icon's menu closes when the user clicks elsewhere only
     // if its owner is the foreground window; the null message afterwards lets
     // the next right click open it again at once.
     SetForegroundWindow(window);
-    TrackPopupMenu(GetSubMenu(menu, 0), 0, cursor.x, cursor.y, 0, window, nullptr);
+    TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, window, nullptr);
     PostMessageW(window, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
@@ -142,6 +145,8 @@ void onMenuCommand(HWND window, int command)
     case IDM_VIEW_LOG:
         viewLog(window);
         break;
+    default:
+        choosePhoneLine(static_cast<unsigned>(command));
     }
 }
 

@@ -164,9 +164,10 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
     def visible_windows(self):
         return set(self.visible_named(""))
 
-    def open_menu(self):
-        """Right-clicks the icon until the menu shows; returns the screen, the
-        menu's box and its window. The menu is the one new window of some
+    def open_menu(self, rows=None, name="menu.png"):
+        """Right-clicks the icon until the menu shows with that many lines of
+        text (at least its four items when not given); returns the screen,
+        the menu's box and its window. The menu is the one new window of some
         height (the icon's tooltip is new too, but one line high)."""
         known = self.visible_windows()
 
@@ -186,14 +187,15 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
             found = wait_for(new_menu, timeout=3)
             if found:
                 box, window = found
-                menu = wait_for(lambda: self.with_rows(self.drawn(box, "menu.png"), box, 4))
-                self.assertIsNotNone(menu, "the menu is not drawn with four items")
+                menu = wait_for(lambda: self.with_rows(self.drawn(box, name), box, rows))
+                self.assertIsNotNone(menu, "the menu is not drawn with %s lines" % (rows or "four or more"))
                 return menu, box, window
         self.fail("no menu appeared")
 
     @staticmethod
     def with_rows(screen, box, count):
-        return screen if screen and len(screen.text_rows(box)) == count else None
+        found = len(screen.text_rows(box)) if screen else 0
+        return screen if (found == count if count else found >= 4) else None
 
     def press_ok(self, name):
         """Clicks the OK button, at the bottom middle, of the message box with
@@ -218,10 +220,19 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         box = self.box_of(window[0])
         self.assertTrue(box and self.drawn(box, "dialog.png"), "window %s is not drawn" % name)
 
+    def choose_with_keys(self, menu, *keys):
+        """Types the keys into the open menu (what open_menu returned). With no
+        window manager on this display, X gives the keyboard to nobody until
+        asked: the menu is given it, as a window manager would."""
+        self.xdotool("windowfocus", "--sync", menu[2])
+        self.xdotool("key", "--delay", "200", *keys)
+        self.assertTrue(wait_for(lambda: menu[2] not in self.visible_windows()), "the menu stays")
+
     def menu_item(self, index):
-        """Opens the tray menu and clicks its item at index (0 = "View log")."""
+        """Opens the tray menu and clicks its item at index (0 = "View log"),
+        one of the last four lines, below the phones."""
         menu, box, window = self.open_menu()
-        rows = menu.text_rows(box)
+        rows = menu.text_rows(box)[-4:]
         self.xdotool("mousemove", str(box[0] + (box[2] - box[0]) // 3), str(rows[index]))
         time.sleep(0.2)
         self.xdotool("click", "1")
@@ -301,11 +312,39 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.network.send(datagram("stop"), via=0)
         self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 3), self.workspace.log_lines())
 
+    def use_wine_desktop(self):
+        """The virtual desktop with its taskbar, as a user's Windows has it."""
+        self.reg_add(r"HKCU\Software\Wine\Explorer", "/v", "Desktop", "/d", "velmora")
+        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "/v", "velmora", "/d", "%dx%d" % (WIDTH, HEIGHT))
+
+    def icon_shown(self):
+        """Waits until the icon shows in the notification area."""
+        shown = wait_for(lambda: self.screen("started.png").icon_pixels() >= 10, timeout=10, interval=0.2)
+        self.assertTrue(shown, "the icon is not in the notification area")
+
+    def test_phone_switched_from_the_menu(self):
+        self.use_wine_desktop()
+        self.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
+                                      restart_ms=1500)
+        self.start_program()
+        self.icon_shown()
+        probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
+        log = self.workspace.log_lines
+        # The phone on USB heads the menu, above its four items; the keyboard
+        # chooses it.
+        self.choose_with_keys(self.open_menu(rows=5), "Down", "Return")
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"], timeout=30), log())
+        self.assertIn("Menu: switch R58M12ABCDE to Wi-Fi", log())
+        self.assertTrue(self.balloon_shows(probe, "Connected to 198.18.0.2:5555"), self.balloon(probe))
+        # Now adb lists it on the network too, and that line switches it back.
+        self.choose_with_keys(self.open_menu(rows=6, name="menu-phones.png"), "Down", "Down", "Return")
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=20), log())
+        self.assertIn("Menu: switch 198.18.0.2:5555 to USB", log())
+
     def test_tray_program(self):
         # A Windows desktop as a user has it: the virtual desktop with its
         # taskbar, Notepad for text files, adb where the SDK puts it.
-        self.reg_add(r"HKCU\Software\Wine\Explorer", "/v", "Desktop", "/d", "velmora")
-        self.reg_add(r"HKCU\Software\Wine\Explorer\Desktops", "/v", "velmora", "/d", "%dx%d" % (WIDTH, HEIGHT))
+        self.use_wine_desktop()
         self.reg_add(r"HKCR\.txt", "/ve", "/d", "txtfile")
         drive_c = os.path.join(self.options.wine_prefix, "drive_c")
         default_adb = os.path.join(drive_c, *DEFAULT_ADB[3:].split("\\"))
@@ -316,13 +355,7 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
         probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
 
-        started = None
-        for _ in range(50):
-            started = self.screen("started.png")
-            if started.icon_pixels() >= 10:
-                break
-            time.sleep(0.2)
-        self.assertGreaterEqual(started.icon_pixels(), 10, "the icon is not in the notification area")
+        self.icon_shown()
 
         # A start from the device runs the stand-in adb stored with reg add;
         # its verdict shows in a balloon from the icon.
@@ -369,10 +402,11 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         # This stop comes from velmora-send.exe on the workstation itself: the
         # group's datagrams loop back to its own listeners.
         sender = self.workspace.copy(self.options.sender, "velmora-send.exe")
+        runs = len(self.workspace.adb_runs())  # each menu asked adb for its phones too
         self.wine(sender, "stop", "--via", "198.18.0.1")
-        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 5))
-        self.assertEqual(self.workspace.adb_runs()[4]["executable"], other)
-        self.assertEqual(self.workspace.adb_runs()[4]["args"], ["devices", "-l"])
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == runs + 1))
+        self.assertEqual(self.workspace.adb_runs()[-1]["executable"], other)
+        self.assertEqual(self.workspace.adb_runs()[-1]["args"], ["devices", "-l"])
         # Its balloon shows before the menu is opened again, so that the
         # balloon cannot be taken for the menu.
         self.assertTrue(self.balloon_shows(probe, "Could not switch 198.18.0.1 to USB: not connected over the network"),
