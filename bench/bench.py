@@ -356,9 +356,11 @@ def main():
             wait_for(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display))
             bench.env["DISPLAY"] = ":%d" % display
             exe = bench.workspace.copy(bench.path("src", "velmora.exe"), "velmora.exe")
+            # Before the server is made to stay: the Wine programs that `reg`
+            # starts would otherwise hold the output it is asked for.
+            remember_a_phone(bench, net)
             # Warm start: the Wine server of this prefix is already running.
             subprocess.run(net.in_host(["wineserver", "-p"]), env=bench.env, check=True)
-            remember_a_phone(bench, net)
             ready_wine.append(start_to_listening(bench.wine + [exe], net, bench.env))
             idle.append((bench, subprocess.Popen(net.in_host(bench.wine + [exe]), env=bench.env,
                                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL), net))

@@ -45,11 +45,12 @@ std::vector<Verdict> tryPhones(const RememberedPhones& phones, std::size_t attem
     const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
     std::vector<Verdict> verdicts;
     if (!devices.started) {
+        // Nothing more is tried, as for a command.
         for (const std::string& phone : phones)
             verdicts.push_back({Verdict::Request::Reconnect, false, phone, adbPath, true});
     }
-    for (const PhoneToReconnect& phone : devices.started ? phonesToReconnect(phones, parseDeviceList(devices.output))
-                                                         : std::vector<PhoneToReconnect>()) {
+    for (const PhoneToReconnect& phone : phonesToReconnect(devices.started ? phones : RememberedPhones(),
+                                                           parseDeviceList(devices.output))) {
         if (phone.listed)
             runAdb(adbPath, {"disconnect", phone.phone}, environment);
         if (connected(runAdb(adbPath, {"connect", phone.phone}, environment))) {
