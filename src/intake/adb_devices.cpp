@@ -24,18 +24,6 @@ std::string_view trimRight(std::string_view text)
     return text;
 }
 
-// "HOST:PORT", split; nullopt for anything else.
-std::optional<std::pair<std::string_view, std::string_view>> splitHostPort(std::string_view serial)
-{
-    const std::size_t colon = serial.rfind(':');
-    if (colon == std::string_view::npos || colon == 0)
-        return std::nullopt;
-    const std::string_view port = serial.substr(colon + 1);
-    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    return std::make_pair(serial.substr(0, colon), port);
-}
-
 DeviceKind kindOf(std::string_view serial)
 {
     if (startsWith(serial, "emulator-"))
@@ -83,6 +71,22 @@ std::optional<DeviceEntry> parseEntry(std::string_view line)
 }
 
 }  // namespace
+
+std::optional<std::pair<std::string_view, std::string_view>> splitHostPort(std::string_view serial)
+{
+    const std::size_t colon = serial.rfind(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    const std::string_view port = serial.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::make_pair(serial.substr(0, colon), port);
+}
+
+std::string_view phoneAddress(std::string_view phone)
+{
+    return phone.substr(0, phone.rfind(':'));
+}
 
 std::optional<std::uint32_t> parseIpv4(std::string_view text)
 {
@@ -144,7 +148,7 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
                         const std::string& port, const AddressReader& readAddresses)
 {
     if (std::string serial = findNetworkSerial(entries, sender, port); !serial.empty())
-        return {serial, true, false, ""};
+        return {serial, true, ""};
 
     std::vector<const DeviceEntry*> usbPhones;
     bool awaitingApproval = false;
@@ -159,24 +163,21 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
         // one that tells others is not.
         if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end()
                       : usbPhones.size() == 1)
-            return {phone->serial, false, false, ""};
+            return {phone->serial, false, ""};
     }
 
     if (std::string serial = findNetworkSerial(entries, sender); !serial.empty())
-        return {serial, false, true, ""};
-    return {"", false, false,
+        return {serial, false, ""};
+    return {"", false,
             awaitingApproval ? "A USB device waits for approval of debugging on the phone"
                              : "No device to switch has the address " + sender};
 }
 
-const DeviceEntry* findStaleEntry(const std::vector<DeviceEntry>& entries, const std::string& sender,
-                                  const std::string& port)
+const DeviceEntry* findEntry(const std::vector<DeviceEntry>& entries, std::string_view serial)
 {
-    const std::string serial = sender + ":" + port;
-    const auto stale = std::find_if(entries.begin(), entries.end(), [&](const DeviceEntry& entry) {
-        return entry.serial == serial && entry.state != "device";
-    });
-    return stale == entries.end() ? nullptr : &*stale;
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](const DeviceEntry& entry) { return entry.serial == serial; });
+    return found == entries.end() ? nullptr : &*found;
 }
 
 ConnectResult judgeConnect(std::string_view output)

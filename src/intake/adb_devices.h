@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class DeviceKind { Usb, Emulator, Network };
@@ -22,6 +23,12 @@ struct DeviceEntry {
 // numbers from 0 to 255, without leading zeros), as a number; nullopt for
 // anything else.
 std::optional<std::uint32_t> parseIpv4(std::string_view text);
+
+// "HOST:PORT" split in two, the port 1 to 5 digits; nullopt for anything else.
+std::optional<std::pair<std::string_view, std::string_view>> splitHostPort(std::string_view serial);
+
+// The ADDRESS of "ADDRESS:PORT".
+std::string_view phoneAddress(std::string_view phone);
 
 // The entries of `adb devices -l`. Each line is read from its right end,
 // since serials may hold spaces: first the optional fields, found by their
@@ -41,7 +48,6 @@ std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::stri
 struct PhoneChoice {
     std::string serial;         // the entry to switch; "" when none
     bool alreadyThere = false;  // sender:port is listed: nothing to switch
-    bool otherPort = false;     // the entry is sender on another port
     std::string whyNone;        // the log line when no phone was found
 };
 
@@ -57,11 +63,8 @@ using AddressReader = std::function<std::optional<std::vector<std::string>>(cons
 PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
                         const std::string& port, const AddressReader& readAddresses);
 
-// The entry sender:port when adb lists it in a state other than "device":
-// `adb connect` would answer "already connected" for it without connecting.
-// nullptr when there is none.
-const DeviceEntry* findStaleEntry(const std::vector<DeviceEntry>& entries, const std::string& sender,
-                                  const std::string& port);
+// The entry with this serial, in whatever state; nullptr when adb lists none.
+const DeviceEntry* findEntry(const std::vector<DeviceEntry>& entries, std::string_view serial);
 
 // How `adb connect` went, by the first line it printed after adb's own lines
 // about its server. adb exits 0 either way.

@@ -71,13 +71,26 @@ std::string adbPathOrDefault(const CommandEnvironment& environment)
     return stored.empty() ? std::string(DEFAULT_ADB_PATH) : stored;
 }
 
-bool connected(const ToolRun& connect)
+ConnectResult judgeConnectRun(const ToolRun& connect)
 {
     // A try that had to be ended says nothing of the phone.
-    return !connect.timedOut && judgeConnect(connect.output) == ConnectResult::Connected;
+    return connect.timedOut ? ConnectResult::Failed : judgeConnect(connect.output);
 }
 
 namespace {
+
+// Asks the phone with this serial for its addresses.
+ToolRun askPhoneAddresses(const std::string& adbPath, const std::string& serial, const CommandEnvironment& environment)
+{
+    return runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
+}
+
+// What the phone told; nullopt when it could not run the command (the run
+// failed or exited non-zero).
+std::optional<std::vector<std::string>> addressesTold(const ToolRun& asked)
+{
+    return exitedWithZero(asked) ? std::optional(parsePhoneAddresses(asked.output)) : std::nullopt;
+}
 
 // Connects to sender:port; after a switch, a refused connect is tried again
 // while the phone restarts. True when connected.
@@ -86,9 +99,7 @@ bool connectWithTries(const std::string& adbPath, const std::string& sender, con
 {
     const std::uint32_t switchEnded = environment.readTick();
     for (;;) {
-        const ToolRun run = runAdb(adbPath, {"connect", sender + ":" + port}, environment);
-        // A try that had to be ended says nothing of the phone: no more tries.
-        const ConnectResult result = run.timedOut ? ConnectResult::Failed : judgeConnect(run.output);
+        const ConnectResult result = judgeConnectRun(runAdb(adbPath, {"connect", sender + ":" + port}, environment));
         if (result != ConnectResult::Refused || !switched)
             return result == ConnectResult::Connected;
         environment.sleep(CONNECT_RETRY_MS);
@@ -104,23 +115,23 @@ bool switchAndConnect(const std::string& adbPath, const std::string& deviceList,
 {
     const std::vector<DeviceEntry> entries = parseDeviceList(deviceList);
     const PhoneChoice phone = choosePhone(entries, sender, port, [&](const std::string& serial) {
-        const ToolRun run = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
-        return exitedWithZero(run) ? std::optional(parsePhoneAddresses(run.output)) : std::nullopt;
+        return addressesTold(askPhoneAddresses(adbPath, serial, environment));
     });
     if (!phone.whyNone.empty())
         writeLog({phone.whyNone});
     const bool switched =
         !phone.serial.empty() && !phone.alreadyThere &&
         exitedWithZero(runAdb(adbPath, {"-s", phone.serial, "tcpip", port}, environment));
-    // adb would list the old port beside the new one, offline, for a minute.
-    if (switched && phone.otherPort)
+    // A network entry switched is the sender on another port: adb would list
+    // the old port beside the new one, offline, for a minute.
+    if (switched && findEntry(entries, phone.serial)->kind == DeviceKind::Network)
         runAdb(adbPath, {"disconnect", phone.serial}, environment);
     // To an entry listed as offline or unauthorized, adb answers "already
     // connected" without connecting.
-    if (const DeviceEntry* stale = findStaleEntry(entries, sender, port)) {
-        if (stale->state == "unauthorized")
+    if (const DeviceEntry* listed = findEntry(entries, sender + ":" + port); listed && listed->state != "device") {
+        if (listed->state == "unauthorized")
             writeLog({"A device waits for approval of debugging on the phone"});
-        runAdb(adbPath, {"disconnect", stale->serial}, environment);
+        runAdb(adbPath, {"disconnect", listed->serial}, environment);
     }
     return connectWithTries(adbPath, sender, port, switched, environment);
 }
@@ -178,7 +189,7 @@ Verdict stopPhone(const std::string& sender, const std::string& adbPath, const C
 Verdict switchToUsb(const std::string& entry, const CommandEnvironment& environment)
 {
     writeLog({"Menu: switch ", entry, " to USB"});
-    const Verdict verdict = stopPhone(entry.substr(0, entry.rfind(':')), adbPathOrDefault(environment), environment);
+    const Verdict verdict = stopPhone(std::string(phoneAddress(entry)), adbPathOrDefault(environment), environment);
     writeLog({verdictText(verdict)});
     return verdict;
 }
@@ -190,10 +201,11 @@ Verdict switchToWifi(const std::string& serial, const AddressChooser& chooseAddr
     const std::string adbPath = adbPathOrDefault(environment);
     Verdict verdict{Verdict::Request::Start, false, serial, adbPath};
     const std::uint32_t accepted = environment.readTick();
-    const ToolRun shell = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
-    const std::string address = exitedWithZero(shell) ? chooseAddress(parsePhoneAddresses(shell.output)) : "";
-    verdict.adbNotStarted = !shell.started;
-    verdict.noNetworkAddress = shell.started && address.empty();
+    const ToolRun asked = askPhoneAddresses(adbPath, serial, environment);
+    const std::optional<std::vector<std::string>> addresses = addressesTold(asked);
+    const std::string address = addresses ? chooseAddress(*addresses) : "";
+    verdict.adbNotStarted = !asked.started;
+    verdict.noNetworkAddress = asked.started && address.empty();
     if (!address.empty()) {
         verdict.address = address + ":" + MENU_WIFI_PORT;
         const bool switched = exitedWithZero(runAdb(adbPath, {"-s", serial, "tcpip", MENU_WIFI_PORT}, environment));

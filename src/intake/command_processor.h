@@ -11,6 +11,7 @@
 // each to its end, tool runs included.
 #pragma once
 
+#include "adb_devices.h"
 #include "command_datagram.h"
 #include "services/adb_location.h"
 #include "services/tool_runner.h"
@@ -104,5 +105,6 @@ ToolRun runAdb(const std::string& adbPath, const ToolArguments& arguments, const
 // The stored adb path, or DEFAULT_ADB_PATH when none is stored.
 std::string adbPathOrDefault(const CommandEnvironment& environment);
 
-// Whether `adb connect` connected, judged as a start judges it.
-bool connected(const ToolRun& connect);
+// How a run of `adb connect` went: as judgeConnect says, and failed when the
+// run had to be ended.
+ConnectResult judgeConnectRun(const ToolRun& connect);

@@ -62,6 +62,9 @@ AdapterListing listAdapters()
     const HANDLE heap = GetProcessHeap();
     ULONG size = sizeof(IP_ADAPTER_INFO);
     DWORD result = ERROR_BUFFER_OVERFLOW;
+    const auto text = [](const IP_ADDRESS_STRING& field) {
+        return std::string(field.String, strnlen(field.String, sizeof field.String));
+    };
     for (int attempt = 0; attempt < 5 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         auto* info = static_cast<IP_ADAPTER_INFO*>(HeapAlloc(heap, 0, size));
         if (!info) {
@@ -71,9 +74,6 @@ AdapterListing listAdapters()
         result = GetAdaptersInfo(info, &size);
         std::vector<Adapter> adapters;
         for (const IP_ADAPTER_INFO* adapter = info; result == NO_ERROR && adapter; adapter = adapter->Next) {
-            const auto text = [](const IP_ADDRESS_STRING& field) {
-                return std::string(field.String, strnlen(field.String, sizeof field.String));
-            };
             adapters.push_back({adapter->AdapterName, text(adapter->IpAddressList.IpAddress),
                                 static_cast<unsigned>(adapter->Index), text(adapter->IpAddressList.IpMask)});
         }

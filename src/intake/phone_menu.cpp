@@ -6,9 +6,8 @@ std::vector<PhoneMenuItem> phoneMenuItems(const std::vector<DeviceEntry>& entrie
 {
     std::vector<PhoneMenuItem> items;
     for (const DeviceEntry& entry : entries) {
-        const std::size_t colon = entry.serial.rfind(':');
-        const bool ipv4Entry = entry.kind == DeviceKind::Network && colon != std::string::npos &&
-                               parseIpv4(std::string_view(entry.serial).substr(0, colon));
+        const auto hostPort = splitHostPort(entry.serial);
+        const bool ipv4Entry = entry.kind == DeviceKind::Network && hostPort && parseIpv4(hostPort->first);
         if (entry.state != "device" || (entry.kind != DeviceKind::Usb && !ipv4Entry))
             continue;
         std::string model = entry.model.empty() ? entry.serial : entry.model;

@@ -53,7 +53,7 @@ std::vector<Verdict> tryPhones(const RememberedPhones& phones, std::size_t attem
                                                            parseDeviceList(devices.output))) {
         if (phone.listed)
             runAdb(adbPath, {"disconnect", phone.phone}, environment);
-        if (connected(runAdb(adbPath, {"connect", phone.phone}, environment))) {
+        if (judgeConnectRun(runAdb(adbPath, {"connect", phone.phone}, environment)) == ConnectResult::Connected) {
             verdicts.push_back({Verdict::Request::Reconnect, true, phone.phone, adbPath});
         } else if (attempt < std::size(RECONNECT_REPEATS)) {
             // A short command of its own, so that datagrams wait for no phone.

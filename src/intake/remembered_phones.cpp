@@ -21,11 +21,6 @@ bool forgetPhone(RememberedPhones& phones, std::string_view address)
     return forgotten;
 }
 
-std::string_view phoneAddress(std::string_view phone)
-{
-    return phone.substr(0, phone.rfind(':'));
-}
-
 RememberedPhones parseRememberedPhones(std::string_view stored)
 {
     RememberedPhones phones;
@@ -33,10 +28,9 @@ RememberedPhones parseRememberedPhones(std::string_view stored)
     while ((start = stored.find_first_not_of(" \t\r\n", start)) != std::string_view::npos) {
         const std::size_t end = std::min(stored.find_first_of(" \t\r\n", start), stored.size());
         const std::string_view entry = stored.substr(start, end - start);
-        const std::size_t colon = entry.rfind(':');
-        if (colon != std::string_view::npos && parseIpv4(entry.substr(0, colon)) &&
-            isValidPort(entry.substr(colon + 1)))
-            rememberPhone(phones, std::string(entry.substr(0, colon)), std::string(entry.substr(colon + 1)));
+        const auto hostPort = splitHostPort(entry);
+        if (hostPort && parseIpv4(hostPort->first) && isValidPort(hostPort->second))
+            rememberPhone(phones, std::string(hostPort->first), std::string(hostPort->second));
         start = end;
     }
     return phones;
@@ -47,10 +41,9 @@ std::vector<PhoneToReconnect> phonesToReconnect(const RememberedPhones& phones,
 {
     std::vector<PhoneToReconnect> toReconnect;
     for (const std::string& phone : phones) {
-        const auto listed = std::find_if(entries.begin(), entries.end(),
-                                         [&](const DeviceEntry& entry) { return entry.serial == phone; });
-        if (listed == entries.end() || listed->state != "device")
-            toReconnect.push_back({phone, listed != entries.end()});
+        const DeviceEntry* listed = findEntry(entries, phone);
+        if (!listed || listed->state != "device")
+            toReconnect.push_back({phone, listed != nullptr});
     }
     return toReconnect;
 }

@@ -22,9 +22,6 @@ void rememberPhone(RememberedPhones& phones, const std::string& address, const s
 // Forgets what is remembered for address; false when nothing was.
 bool forgetPhone(RememberedPhones& phones, std::string_view address);
 
-// The ADDRESS of "ADDRESS:PORT".
-std::string_view phoneAddress(std::string_view phone);
-
 // A stored memory: entries separated by white space, each an IPv4 address in
 // dotted-quad form, ":" and a port from 1 to 65535; anything else is passed
 // over. Read as if each entry had been remembered in turn.

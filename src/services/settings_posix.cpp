@@ -1,10 +1,11 @@
 #include "settings.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
+#include <unistd.h>
 
 const char SETTING_LIST_SEPARATOR = '\n';
 
@@ -26,11 +27,18 @@ std::string settingFilePath(std::string_view name)
 std::string loadSetting(std::string_view name, std::size_t limit)
 {
     const std::string path = settingFilePath(name);
-    std::ifstream in(path, std::ios::binary);
-    std::string text;
-    for (std::istreambuf_iterator<char> byte(in), end; byte != end && text.size() <= limit; ++byte)
-        text.push_back(*byte);
-    return in.bad() || text.size() > limit ? std::string() : text;
+    // Not inherited by a tool that another thread starts meanwhile.
+    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    // One byte more than the limit tells a value that is too large.
+    std::string text(limit + 1, '\0');
+    std::size_t count = 0;
+    for (ssize_t got; count < text.size() && (got = read(fd, &text[count], text.size() - count)) > 0;)
+        count += static_cast<std::size_t>(got);
+    close(fd);
+    text.resize(count);
+    return count > limit ? std::string() : text;
 }
 
 bool storeSetting(std::string_view name, std::string_view text)

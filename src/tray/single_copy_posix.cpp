@@ -25,11 +25,11 @@ bool becomeOnlyCopy()
 {
     const std::filesystem::path path = settingFilePath("velmora.lock");
     std::error_code error;
-    if (path.empty() || (std::filesystem::create_directories(path.parent_path(), error), error))
-        return true;  // nowhere to keep a lock: nothing to exclude with
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (!path.empty())
+        std::filesystem::create_directories(path.parent_path(), error);
+    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        return true;
+        return true;  // nowhere to keep a lock: nothing to exclude with
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(SINGLE_COPY_WAIT_MS);
     for (;;) {
         if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
