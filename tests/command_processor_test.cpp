@@ -1,5 +1,5 @@
-#include "intake/command_processor.h"
-#include "intake/phone_menu.h"
+#include "phones/command_processor.h"
+#include "phones/phone_menu.h"
 #include "services/event_log.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // Opens the listeners as the program does, prints the listener table, and
 // closes them again when the line "quit" or the end of input arrives. Lets
 // the network tests drive the listeners of either build without the tray.
-#include "intake/command_worker.h"
+#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "services/event_log.h"
 

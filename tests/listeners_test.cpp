@@ -1,5 +1,5 @@
 #include "intake/command_datagram.h"
-#include "intake/command_worker.h"
+#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 #include "intake/network_watch.h"

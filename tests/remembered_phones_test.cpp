@@ -1,4 +1,4 @@
-#include "intake/remembered_phones.h"
+#include "phones/remembered_phones.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // --to defaults to the command group; --via picks the interface (by its
 // address) that the datagram leaves from.
 #include "intake/command_datagram.h"
-#include "intake/command_processor.h"
+#include "phones/command_processor.h"
 #include "intake/multicast_listeners.h"
 #include "send_datagram.h"
 

@@ -1,7 +1,7 @@
 #include "multicast_listeners.h"
 
-#include "command_processor.h"
-#include "command_worker.h"
+#include "phones/command_processor.h"
+#include "phones/command_worker.h"
 #include "listener_sockets.h"
 #include "services/event_log.h"
 #include "services/threads.h"

@@ -6,7 +6,7 @@
 // thread brings them in line again.
 #pragma once
 
-#include "command_processor.h"
+#include "adapter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,13 +20,6 @@ constexpr const char* GROUP_ADDRESS = "239.123.126.129";
 constexpr std::uint16_t COMMAND_PORT = 2904;
 constexpr std::size_t RECEIVE_LIMIT = 45;  // bytes taken of a datagram
 constexpr int MULTICAST_TTL = 16;
-
-struct Adapter {
-    std::string name;     // the OS's name for the interface
-    std::string address;  // its first IPv4 address, dotted quad
-    unsigned index = 0;   // the OS's interface number
-    std::string mask;     // the address's subnet mask, dotted quad
-};
 
 // One adapter's socket and what wakes its receiver (listener_sockets.h). The
 // socket is closed when the last of the table and the receiver thread lets go
@@ -43,9 +36,6 @@ struct Listener {
 using ListenerTable = std::vector<Listener>;
 extern ListenerTable listenerTable;
 
-// The adapters as the OS lists them (listener_sockets.h); nullopt when the
-// list cannot be had, which is not the same as a list without adapters.
-using AdapterListing = std::optional<std::vector<Adapter>>;
 
 // An address that can carry a listener: a real dotted quad, not "0.0.0.0".
 bool isUsableAdapterAddress(std::string_view address);

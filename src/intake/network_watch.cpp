@@ -1,7 +1,7 @@
 #include "network_watch.h"
 
 #include "listener_sockets.h"
-#include "reconnect.h"
+#include "phones/reconnect.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <iphlpapi.h>
 #include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
 
-#include "reconnect.h"
+#include "phones/reconnect.h"
 
 #include <initializer_list>
 #include <optional>

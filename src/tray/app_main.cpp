@@ -1,10 +1,10 @@
 #include "app_main.h"
 
-#include "intake/command_worker.h"
+#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 #include "intake/network_watch.h"
-#include "intake/reconnect.h"
+#include "phones/reconnect.h"
 #include "services/event_log.h"
 #include "single_copy.h"
 #include "tray_window.h"

@@ -1,8 +1,8 @@
 #include "phone_lines_win32.h"
 
-#include "intake/command_worker.h"
+#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
-#include "intake/phone_menu.h"
+#include "phones/phone_menu.h"
 #include "services/threads.h"
 #include "services/tool_runner.h"
 #include "services/wide_text.h"

@@ -13,7 +13,7 @@
 //   4 bytes  clock step in milliseconds, little-endian
 //   1 byte   payload length n, then n bytes of payload
 #include "intake/command_datagram.h"
-#include "intake/command_processor.h"
+#include "phones/command_processor.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
 

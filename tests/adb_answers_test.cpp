@@ -1,5 +1,5 @@
-#include "intake/adb_devices.h"
-#include "intake/phone_menu.h"
+#include "phones/phone_choice.h"
+#include "phones/phone_menu.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // where it is kept (reconnect.h) and when it is used.
 #pragma once
 
-#include "adb_devices.h"
+#include "adb_answers.h"
 
 #include <cstddef>
 #include <string>

@@ -3,8 +3,8 @@
 // phone's addresses faces the workstation.
 #pragma once
 
-#include "adb_devices.h"
-#include "multicast_listeners.h"
+#include "adb_answers.h"
+#include "intake/adapter.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // Reading what adb says: its device list, a phone's own addresses and how a
-// connect went; and which listed device is the phone that asked.
+// connect went.
 #pragma once
 
 #include <cstdint>
@@ -39,32 +39,6 @@ std::vector<DeviceEntry> parseDeviceList(std::string_view output);
 // The IPv4 addresses that `adb shell ip -4 -o addr show` lists: the word
 // after "inet", up to its "/".
 std::vector<std::string> parsePhoneAddresses(std::string_view output);
-
-// The serial of the first network entry HOST:PORT in state "device" whose
-// host is host and, unless port is empty, whose port is port; "" when none.
-std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::string_view host,
-                              std::string_view port = {});
-
-struct PhoneChoice {
-    std::string serial;         // the entry to switch; "" when none
-    bool alreadyThere = false;  // sender:port is listed: nothing to switch
-    std::string whyNone;        // the log line when no phone was found
-};
-
-// The addresses of the USB entry with this serial; nullopt when the phone
-// could not run the command that tells them (the run failed or exited
-// non-zero).
-using AddressReader = std::function<std::optional<std::vector<std::string>>(const std::string& serial)>;
-
-// Which entry is the phone at sender, asking to listen on port: sender:port
-// already connected; else the USB entry that lists sender's address (or the
-// only USB phone, when it cannot tell its addresses at all); else sender on
-// another port. Emulators never. Addresses are read only when needed.
-PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
-                        const std::string& port, const AddressReader& readAddresses);
-
-// The entry with this serial, in whatever state; nullptr when adb lists none.
-const DeviceEntry* findEntry(const std::vector<DeviceEntry>& entries, std::string_view serial);
 
 // How `adb connect` went, by the first line it printed after adb's own lines
 // about its server. adb exits 0 either way.

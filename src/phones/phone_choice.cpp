@@ -1,0 +1,50 @@
+#include "phone_choice.h"
+
+#include <algorithm>
+
+std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::string_view host, std::string_view port)
+{
+    for (const DeviceEntry& entry : entries) {
+        const auto hostPort = splitHostPort(entry.serial);
+        if (entry.kind == DeviceKind::Network && entry.state == "device" && hostPort && hostPort->first == host &&
+            (port.empty() || hostPort->second == port))
+            return entry.serial;
+    }
+    return "";
+}
+
+PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::string& sender,
+                        const std::string& port, const AddressReader& readAddresses)
+{
+    if (std::string serial = findNetworkSerial(entries, sender, port); !serial.empty())
+        return {serial, true, ""};
+
+    std::vector<const DeviceEntry*> usbPhones;
+    bool awaitingApproval = false;
+    for (const DeviceEntry& entry : entries) {
+        if (entry.kind == DeviceKind::Usb && entry.state == "device")
+            usbPhones.push_back(&entry);
+        awaitingApproval |= entry.kind == DeviceKind::Usb && entry.state == "unauthorized";
+    }
+    for (const DeviceEntry* phone : usbPhones) {
+        const std::optional<std::vector<std::string>> addresses = readAddresses(phone->serial);
+        // One phone that cannot tell its addresses is taken to be the sender;
+        // one that tells others is not.
+        if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end()
+                      : usbPhones.size() == 1)
+            return {phone->serial, false, ""};
+    }
+
+    if (std::string serial = findNetworkSerial(entries, sender); !serial.empty())
+        return {serial, false, ""};
+    return {"", false,
+            awaitingApproval ? "A USB device waits for approval of debugging on the phone"
+                             : "No device to switch has the address " + sender};
+}
+
+const DeviceEntry* findEntry(const std::vector<DeviceEntry>& entries, std::string_view serial)
+{
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [&](const DeviceEntry& entry) { return entry.serial == serial; });
+    return found == entries.end() ? nullptr : &*found;
+}
