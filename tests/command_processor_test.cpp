@@ -1,4 +1,5 @@
 #include "phones/command_processor.h"
+#include "phones/reconnect.h"
 #include "phones/phone_menu.h"
 #include "services/event_log.h"
 #include "test_support.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,7 +72,7 @@ protected:
     }
 
     // Handles a start and tells whether it ran adb.
-    bool startRuns(const std::string& port, const std::string& sender, std::uint32_t at)
+    bool startRuns(const std::string& port, const std::string& sender, std::uint64_t at)
     {
         now = at;
         const std::size_t before = launches.size();
@@ -86,8 +88,8 @@ protected:
         return all;
     }
 
-    std::uint32_t now = 50000;
-    std::uint32_t listensAt = 0;
+    std::uint64_t now = 50000;
+    std::uint64_t listensAt = 0;
     std::map<std::string, std::string> said;
     std::string storedPath = "/opt/android sdk/adb";
     bool toolsStart = true;
@@ -105,85 +107,142 @@ const ToolArguments TCPIP = {"-s", "R58M12ABCDE", "tcpip", "5555"};
 const ToolArguments CONNECT = {"connect", "198.18.0.2:5555"};
 const ToolArguments DISCONNECT = {"disconnect", "198.18.0.2:5555"};
 
-TEST_F(Processor, StartSwitchesTheSendersPhoneAndTriesToConnectWhileItRestarts)
+// Both doors run the same steps: a start from 198.18.0.2 finds the USB phone
+// by its address, and the menu names it by its serial and asks it.
+TEST_F(Processor, BothDoorsSwitchThePhoneAlikeAndTryToConnectWhileItRestarts)
 {
     struct Case {
         const char* name;
         std::string devices;                      // beyond the phone beside the emulator
         std::map<std::string, std::string> said;  // beyond the device list and the phone's address
-        std::uint32_t restartMs;                  // from the end of the third run
+        std::uint64_t restartMs;                  // from the end of the third run
         std::vector<ToolArguments> beforeConnects;
         std::size_t connects;
         const char* logged;  // the verdict, or another line of the log
+        bool menuToo;        // the menu's line gives the same runs and verdict
     };
     const auto waitsForApproval = "A device waits for approval of debugging on the phone";
     const ToolArguments fromOtherPort = {"-s", "198.18.0.2:4444", "tcpip", "5555"};
+    const ToolArguments oldPort = {"disconnect", "198.18.0.2:6666"};
     // Each run takes 20 ms: a try starts every 270 ms until 10 s after the switch.
     const Case cases[] = {
         {"listens after 600 ms", "", {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 600,
-         {SHELL_IP, TCPIP}, 4, "Connected to 198.18.0.2:5555"},
-        {"never listens", "", {}, 100000, {SHELL_IP, TCPIP}, 38, "Could not connect to 198.18.0.2:5555"},
+         {SHELL_IP, TCPIP}, 4, "Connected to 198.18.0.2:5555", true},
+        {"never listens", "", {}, 100000, {SHELL_IP, TCPIP}, 38, "Could not connect to 198.18.0.2:5555", true},
         {"switch refused", "", {{"-s R58M12ABCDE tcpip 5555", "error: device offline"}}, 100000, {SHELL_IP, TCPIP},
-         1, "Could not connect to 198.18.0.2:5555"},
+         1, "Could not connect to 198.18.0.2:5555", true},
         {"approval asked", "", {{"connect 198.18.0.2:5555", "failed to authenticate to 198.18.0.2:5555"}}, 0,
-         {SHELL_IP, TCPIP}, 1, "Could not connect to 198.18.0.2:5555"},
+         {SHELL_IP, TCPIP}, 1, "Could not connect to 198.18.0.2:5555", true},
         {"connect ended at its time limit", "", {{"connect 198.18.0.2:5555", "(hangs)"}}, 0, {SHELL_IP, TCPIP}, 1,
-         "Could not connect to 198.18.0.2:5555"},
-        {"already connected, unapproved", "198.18.0.2:5555        unauthorized transport_id:3\n",
-         {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 0, {SHELL_IP, TCPIP, DISCONNECT}, 1,
-         waitsForApproval},
-        {"switched from another port", "198.18.0.2:4444        device\n198.18.0.2:5555        offline\n",
+         "Could not connect to 198.18.0.2:5555", true},
+        {"listed offline", "198.18.0.2:5555        offline transport_id:3\n",
+         {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 0, {SHELL_IP, DISCONNECT, TCPIP}, 1,
+         "Connected to 198.18.0.2:5555", true},
+        {"listed, unapproved", "198.18.0.2:5555        unauthorized transport_id:3\n",
+         {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 0, {SHELL_IP, DISCONNECT, TCPIP}, 1,
+         waitsForApproval, true},
+        {"old port, switched over USB", "198.18.0.2:6666        offline\n",
+         {{"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}}, 0, {SHELL_IP, TCPIP, oldPort}, 1,
+         "Connected to 198.18.0.2:5555", true},
+        {"old port, switched over the network", "198.18.0.2:4444        device\n198.18.0.2:5555        offline\n",
          {{"-s R58M12ABCDE shell ip -4 -o addr show", "30: wlan0    inet 198.18.0.9/24"},
           {"connect 198.18.0.2:5555", "connected to 198.18.0.2:5555"}},
-         0, {SHELL_IP, fromOtherPort, {"disconnect", "198.18.0.2:4444"}, DISCONNECT}, 1,
-         "Connected to 198.18.0.2:5555"},
+         0, {SHELL_IP, DISCONNECT, fromOtherPort, {"disconnect", "198.18.0.2:4444"}}, 1,
+         "Connected to 198.18.0.2:5555", false},
+    };
+    const AddressChooser first = [](const std::vector<std::string>& addresses) {
+        return chooseFacingAddress(addresses, {});
     };
     for (const Case& c : cases) {
-        resetLog();
-        launches.clear();
-        lastStart = {};
-        said = c.said;
-        said["devices -l"] = PHONE_BESIDE_EMULATOR + c.devices;
-        said.emplace("-s R58M12ABCDE shell ip -4 -o addr show", "30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255");
-        listensAt = now + 3 * 20 + c.restartMs;
-        const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
+        for (const bool byMenu : {false, true}) {
+            if (byMenu && !c.menuToo)
+                continue;
+            const std::string name = c.name + std::string(byMenu ? " (menu)" : "");
+            resetLog();
+            launches.clear();
+            lastStart = {};
+            said = c.said;
+            said["devices -l"] = PHONE_BESIDE_EMULATOR + c.devices;
+            said.emplace("-s R58M12ABCDE shell ip -4 -o addr show", "30: wlan0    inet 198.18.0.2/24 brd 198.18.0.255");
+            listensAt = now + 3 * 20 + c.restartMs;
+            const Verdict verdict = byMenu ? menuSwitchToWifi("R58M12ABCDE", now, first, environment)
+                                           : handle(datagram("start", "5555")).value();
 
-        ASSERT_TRUE(verdict) << c.name;
-        const Lines log = readLogMessages();
-        EXPECT_NE(std::find(log.begin(), log.end(), c.logged), log.end()) << c.name;
-        EXPECT_EQ(log.back(), verdictText(*verdict)) << c.name;
-        std::vector<ToolArguments> launched = {{"devices", "-l"}};
-        launched.insert(launched.end(), c.beforeConnects.begin(), c.beforeConnects.end());
-        launched.insert(launched.end(), c.connects, CONNECT);
-        EXPECT_EQ(launchedArguments(), launched) << c.name;
+            const Lines log = readLogMessages();
+            EXPECT_NE(std::find(log.begin(), log.end(), c.logged), log.end()) << name;
+            EXPECT_EQ(log.back(), verdictText(verdict)) << name;
+            std::vector<ToolArguments> launched = {{"devices", "-l"}};
+            launched.insert(launched.end(), c.beforeConnects.begin(), c.beforeConnects.end());
+            launched.insert(launched.end(), c.connects, CONNECT);
+            EXPECT_EQ(launchedArguments(), launched) << name;
+            EXPECT_EQ(lastStart.address + ":" + lastStart.port, "198.18.0.2:5555") << name;
+        }
     }
 }
 
-TEST_F(Processor, MenuSwitchesAPhoneByItsSerialAtTheAddressThatFacesTheWorkstation)
+TEST_F(Processor, MenuLinesActOnTheirOwnPhoneAndEntry)
 {
     const AddressChooser facing = [](const std::vector<std::string>& addresses) {
         return chooseFacingAddress(addresses, {});
     };
     said["-s R58M12ABCDE shell ip -4 -o addr show"] = "1: lo    inet 127.0.0.1/8\n30: wlan0    inet 198.18.0.2/24";
     said["connect 198.18.0.2:5555"] = "connected to 198.18.0.2:5555";
-    EXPECT_EQ(verdictText(switchToWifi("R58M12ABCDE", facing, environment)), "Connected to 198.18.0.2:5555");
-    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{SHELL_IP, TCPIP, CONNECT}));
+    EXPECT_EQ(verdictText(menuSwitchToWifi("R58M12ABCDE", 1234, facing, environment)), "Connected to 198.18.0.2:5555");
     EXPECT_EQ(readLogMessages().front(), "Menu: switch R58M12ABCDE to Wi-Fi");
-    EXPECT_EQ(lastStart.address + ":" + lastStart.port, "198.18.0.2:5555");
+    EXPECT_EQ(lastStart.tick, 1234u) << "stamped when chosen";
 
-    launches.clear();
-    said["-s R58M12ABCDE shell ip -4 -o addr show"] = "1: lo    inet 127.0.0.1/8";
-    EXPECT_EQ(verdictText(switchToWifi("R58M12ABCDE", facing, environment)),
-              "Could not connect to R58M12ABCDE: the phone has no network address");
-    EXPECT_EQ(launchedArguments(), std::vector<ToolArguments>{SHELL_IP});
+    const struct {
+        const char* shell;
+        const char* verdict;
+    } unswitchable[] = {
+        {"1: lo    inet 127.0.0.1/8", "Could not connect to R58M12ABCDE: the phone has no network address"},
+        {"error: device 'R58M12ABCDE' not found", "Could not connect to R58M12ABCDE: the phone did not answer"},
+        {"(hangs)", "Could not connect to R58M12ABCDE: the phone did not answer"},
+    };
+    for (const auto& c : unswitchable) {
+        launches.clear();
+        said["-s R58M12ABCDE shell ip -4 -o addr show"] = c.shell;
+        EXPECT_EQ(verdictText(menuSwitchToWifi("R58M12ABCDE", 1234, facing, environment)), c.verdict);
+        EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}, SHELL_IP})) << c.shell;
+    }
 
     resetLog();
     launches.clear();
-    said["devices -l"] = "198.18.0.2:5555        device\n";
-    EXPECT_EQ(verdictText(switchToUsb("198.18.0.2:5555", environment)), "Switched 198.18.0.2 to USB");
-    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}, {"-s", "198.18.0.2:5555", "usb"},
-                                                               {"disconnect", "198.18.0.2:5555"}}));
-    EXPECT_EQ(readLogMessages().front(), "Menu: switch 198.18.0.2:5555 to USB");
+    said["devices -l"] = "198.18.0.2:5555        device\n198.18.0.2:6666        device\n";
+    EXPECT_EQ(verdictText(menuSwitchToUsb("198.18.0.2:6666", environment)), "Switched 198.18.0.2 to USB");
+    EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}, {"-s", "198.18.0.2:6666", "usb"},
+                                                               {"disconnect", "198.18.0.2:6666"}}));
+    EXPECT_EQ(readLogMessages().front(), "Menu: switch 198.18.0.2:6666 to USB");
+}
+
+// A listing that failed or was ended is no empty list: nothing is chosen
+// from it and nothing more runs, whichever door asked.
+TEST_F(Processor, NoAnswerFromAdbEndsEveryDoor)
+{
+    const std::function<Verdict()> doors[] = {
+        [&] { return handle(datagram("start", "5555")).value(); },
+        [&] { return handle(datagram("stop")).value(); },
+        [&] { return menuSwitchToWifi("R58M12ABCDE", now, {}, environment); },
+        [&] { return menuSwitchToUsb("198.18.0.2:5555", environment); },
+    };
+    const char* const verdicts[] = {"Could not connect to 198.18.0.2:5555: adb did not answer",
+                                    "Could not switch 198.18.0.2 to USB: adb did not answer",
+                                    "Could not connect to R58M12ABCDE: adb did not answer",
+                                    "Could not switch 198.18.0.2 to USB: adb did not answer"};
+    for (const char* listing : {"error: protocol fault (couldn't read status): Success", "(hangs)"}) {
+        for (std::size_t door = 0; door < std::size(doors); ++door) {
+            resetLog();
+            launches.clear();
+            lastStart = {};
+            said["devices -l"] = listing;
+            EXPECT_EQ(verdictText(doors[door]()), verdicts[door]) << door;
+            EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}})) << door;
+            EXPECT_EQ(readLogMessages().end()[-2], listing == std::string("(hangs)")
+                                                       ? "adb did not finish within 20 s and was ended"
+                                                       : "adb exit code: 1")
+                << door;
+        }
+    }
 }
 
 TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)
@@ -191,7 +250,7 @@ TEST_F(Processor, StartIsRecordedEvenWhenAdbCannotBeStarted)
     toolsStart = false;
     const std::optional<Verdict> verdict = handle(datagram("start", "5555"));
 
-    ASSERT_TRUE(verdict && verdict->adbNotStarted);
+    ASSERT_TRUE(verdict && verdict->reason == Verdict::Reason::AdbNotStarted);
     EXPECT_EQ(launchedArguments(), (std::vector<ToolArguments>{{"devices", "-l"}}));
     EXPECT_EQ(readLogMessages().back(), "Could not connect to 198.18.0.2:5555");
     EXPECT_EQ(lastStart.address, DEVICE);
@@ -355,7 +414,7 @@ struct RepeatCase {
     LastStart last;
     const char* address;
     const char* port;
-    std::uint32_t now;
+    std::uint64_t now;
     bool repeated;
 };
 
@@ -374,8 +433,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RepeatCase{"SamePortOnly", {"10.0.0.2", "5555", 1000}, "10.0.0.3", "5555", 1000, true},
                     RepeatCase{"SameAddressOnly", {"10.0.0.2", "5555", 1000}, "10.0.0.2", "5556", 9000, true},
                     RepeatCase{"BothDiffer", {"10.0.0.2", "5555", 1000}, "10.0.0.3", "5556", 1000, false},
-                    RepeatCase{"TickWrapsInside", {"10.0.0.2", "5555", 0xFFFFF000u}, "10.0.0.2", "5555", 0x100, true},
-                    RepeatCase{"TickWrapsPast", {"10.0.0.2", "5555", 0xFFFFF000u}, "10.0.0.2", "5555", 0x2000, false},
+                    RepeatCase{"StampedBefore", {"10.0.0.2", "5555", 0xFFFFF000u}, "10.0.0.2", "5555", 0x100, true},
+                    RepeatCase{"FiftyDaysLater", {"10.0.0.2", "5555", 1000}, "10.0.0.2", "5555", 1000 + (1ull << 32), false},
                     RepeatCase{"EmptyRecord", {"", "", 0}, "10.0.0.2", "5555", 5, false}),
     [](const testing::TestParamInfo<RepeatCase>& info) { return info.param.name; });
 
@@ -429,6 +488,120 @@ TEST_F(ProcessorWithStandIn, DefaultPath)
     const Lines log = readLogMessages();
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[1], "Using default ADB path");
+}
+
+// The remembered phones' check, its commands run by hand from a stand-in
+// queue whose clock the test sets.
+class RememberedCheck : public Processor {
+protected:
+    void SetUp() override
+    {
+        Processor::SetUp();
+        isolateAdbSetting();
+        queue.queue = [this](Command command) {
+            waiting.push_back(std::move(command));
+            return true;
+        };
+        queue.queueAt = [this](CommandClock::time_point due, std::string tag, Command command) {
+            later.push_back({due, std::move(tag), std::move(command)});
+        };
+        queue.cancel = [this](const std::string& tag) {
+            later.erase(std::remove_if(later.begin(), later.end(), [&](const Later& l) { return l.tag == tag; }),
+                        later.end());
+        };
+        queue.now = [this] { return clock; };
+        listensAt = ~0ull;  // every connect is refused
+        said["devices -l"] = "List of devices attached\n198.18.0.3:5555        offline\n"
+                             "198.18.0.4:5555        device\n\n";
+        for (const char* phone : {"198.18.0.2:5555", "198.18.0.3:5555", "198.18.0.4:5555"})
+            rememberFromVerdict({Verdict::Request::Start, true, phone}, queue);
+    }
+    void TearDown() override
+    {
+        for (const char* address : {"198.18.0.2", "198.18.0.3", "198.18.0.4"})
+            rememberFromVerdict({Verdict::Request::Stop, true, address}, queue);
+    }
+
+    // Runs the next waiting command: its runs, and the verdicts it showed.
+    std::pair<std::vector<ToolArguments>, Lines> runNext()
+    {
+        launches.clear();
+        Command command = std::move(waiting.front());
+        waiting.pop_front();
+        Lines shown;
+        for (const Verdict& verdict : command())
+            shown.push_back(verdictText(verdict));
+        return {launchedArguments(), shown};
+    }
+
+    // The commands due next join the waiting ones, the clock set to their time.
+    void advance()
+    {
+        ASSERT_FALSE(later.empty());
+        clock = std::min_element(later.begin(), later.end(), [](auto& a, auto& b) { return a.due < b.due; })->due;
+        for (auto due = later.begin(); due != later.end();) {
+            if (due->due != clock) {
+                ++due;
+                continue;
+            }
+            waiting.push_back(std::move(due->command));
+            due = later.erase(due);
+        }
+    }
+
+    struct Later {
+        CommandClock::time_point due;
+        std::string tag;
+        Command command;
+    };
+    CommandQueue queue;
+    CommandClock::time_point clock{};
+    std::deque<Command> waiting;
+    std::vector<Later> later;
+};
+
+TEST_F(RememberedCheck, OnePhoneACommandEachQueuedOnceTheOneBeforeHasEnded)
+{
+    checkRememberedPhones(queue, environment);
+    checkRememberedPhones(queue, environment);  // a moment meanwhile joins it
+    ASSERT_EQ(waiting.size(), 1u);
+    const ToolArguments connect2 = {"connect", "198.18.0.2:5555"}, connect3 = {"connect", "198.18.0.3:5555"};
+    const std::vector<std::vector<ToolArguments>> commands = {
+        {{"devices", "-l"}}, {connect2}, {{"disconnect", "198.18.0.3:5555"}, connect3}};
+    for (const auto& runs : commands) {
+        ASSERT_EQ(waiting.size(), 1u);
+        EXPECT_EQ(runNext().first, runs);
+    }
+    EXPECT_TRUE(waiting.empty());
+    checkRememberedPhones(queue, environment);  // the check has ended: a new moment starts one
+    EXPECT_EQ(waiting.size(), 1u);
+    while (!waiting.empty())
+        runNext();
+}
+
+TEST_F(RememberedCheck, FailedTriesAreRepeatedAt5And30SecondsAndAStopEndsThem)
+{
+    said["devices -l"] = "error: protocol fault";
+    const CommandClock::time_point moment = clock;
+    checkRememberedPhones(queue, environment);
+    EXPECT_EQ(runNext(), std::make_pair(std::vector<ToolArguments>{{"devices", "-l"}}, Lines{}))
+        << "no connect on a listing that did not work";
+    ASSERT_EQ(later.size(), 3u);
+    rememberFromVerdict({Verdict::Request::Stop, true, "198.18.0.2"}, queue);
+    rememberFromVerdict({Verdict::Request::Stop, false, "198.18.0.3", "", Verdict::Reason::AdbNoAnswer}, queue);
+    EXPECT_EQ(later.size(), 2u) << "a stop that reached adb cancels the phone's repeats, one that did not keeps them";
+
+    said["devices -l"] = "List of devices attached\n198.18.0.4:5555        device\n\n";
+    advance();
+    EXPECT_EQ(clock - moment, RECONNECT_REPEATS[0]);
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(runNext(), std::make_pair(std::vector<ToolArguments>{{"devices", "-l"}, {"connect", "198.18.0.3:5555"}},
+                                        Lines{}));
+    EXPECT_EQ(runNext().first, (std::vector<ToolArguments>{{"devices", "-l"}})) << "listed ready: nothing to try";
+    advance();
+    EXPECT_EQ(clock - moment, RECONNECT_REPEATS[1]);
+    EXPECT_EQ(runNext().second, Lines{"Could not reconnect to 198.18.0.3:5555"});
+    EXPECT_TRUE(later.empty() && waiting.empty());
 }
 
 }  // namespace

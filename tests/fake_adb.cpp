@@ -23,7 +23,9 @@
 // for the device named with -s, shell (its address), tcpip PORT and usb, as
 // adb does, and keeps the changes in the file; a phone switched with tcpip
 // takes connects VELMORA_FAKE_ADB_RESTART_MS later (recorded as
-// "listens <READY>").
+// "listens <READY>"). A device in state "silent" is a phone away that adb
+// does not list: a connect to it waits VELMORA_FAKE_ADB_SILENT_MS (3000)
+// and fails.
 #include "fake_adb.h"
 #include "services/event_log.h"
 
@@ -74,14 +76,22 @@ int actAsAdb(std::vector<std::string> args, const char* path, long long now, con
     const auto chosen = named(serial);
     if (command == "devices") {
         std::printf("List of devices attached\n");
-        for (const Device& d : devices)
-            std::printf("%-22s %s transport_id:%d\n", d.serial.c_str(), d.state.c_str(), int(&d - &devices[0]) + 1);
+        for (const Device& d : devices) {
+            if (d.state != "silent")
+                std::printf("%-22s %s transport_id:%d\n", d.serial.c_str(), d.state.c_str(), int(&d - &devices[0]) + 1);
+        }
         std::printf("\n");
     } else if (command == "connect") {
         const std::string host = target.substr(0, target.rfind(':')), port = target.substr(target.rfind(':') + 1);
-        const bool listens = std::any_of(devices.begin(), devices.end(), [&](const Device& d) {
-            return d.address == host && d.port == port && d.ready <= now;
-        });
+        const auto at = [&](const Device& d) { return d.address == host && d.port == port; };
+        if (std::any_of(devices.begin(), devices.end(), [&](const Device& d) { return at(d) && d.state == "silent"; })) {
+            const char* wait = std::getenv("VELMORA_FAKE_ADB_SILENT_MS");
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(wait ? wait : "3000")));
+            std::printf("failed to connect to %s\n", target.c_str());
+            return 0;
+        }
+        const bool listens =
+            std::any_of(devices.begin(), devices.end(), [&](const Device& d) { return at(d) && d.ready <= now; });
         if (listens && named(target) == devices.end())
             devices.push_back({target, "device", host, port, 0});
         std::printf(listens ? "connected to %s\n" : "failed to connect to '%s': Connection refused\n", target.c_str());

@@ -19,7 +19,7 @@ struct CommandDatagram {
     std::string command;        // at most 15 characters
     std::string port;           // at most 15 characters, passed on as text
     std::string senderAddress;  // dotted quad from the socket layer
-    std::uint32_t receivedTick = 0;  // when the listener read it, in milliseconds since system start
+    std::uint64_t receivedTick = 0;  // when the listener read it, in milliseconds since system start
 };
 
 // Characters offset .. offset+width-1 of text, fewer where the text ends.

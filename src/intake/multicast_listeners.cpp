@@ -4,19 +4,14 @@
 #include "phones/command_worker.h"
 #include "listener_sockets.h"
 #include "services/event_log.h"
+#include "services/standard_output.h"
 #include "services/threads.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <mutex>
 
 ListenerTable listenerTable;
 
 namespace {
-
-// Datagrams are stamped and queued under this lock, so that the stamps of
-// datagrams read by different listeners rise in the order they are queued.
-std::mutex stampLock;
 
 bool sameListener(const Adapter& a, const Adapter& b)
 {
@@ -41,9 +36,8 @@ void receiverLoop(SharedListenerSocket socket)
         CommandDatagram datagram = decodeCommandDatagram(buffer, count, sender);
         if (!isCommand(datagram))
             continue;  // handled as such, it would leave no trace anyway
-        const std::lock_guard<std::mutex> stamping(stampLock);
-        datagram.receivedTick = currentTick();
-        queueCommand([datagram] {
+        queueStampedCommand([datagram](std::uint64_t received) mutable {
+            datagram.receivedTick = received;
             const std::optional<Verdict> verdict = handleCommand(datagram);
             return verdict ? std::vector<Verdict>{*verdict} : std::vector<Verdict>();
         });
@@ -99,8 +93,7 @@ ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const
 
 void printDiagnostic(const std::string& text)
 {
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    printNow(text);
 }
 
 void printSetupError(const char* what, int code, const std::string& address)

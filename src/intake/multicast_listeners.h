@@ -50,7 +50,8 @@ struct ListenerChanges {
 };
 ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const std::vector<Adapter>& now);
 
-// Prints the text to standard output as it is (never as a format), at once.
+// Prints the text to standard output as it is (never as a format), at once
+// or not at all (standard_output.h).
 void printDiagnostic(const std::string& text);
 
 // Prints "<what> (<code>) on <address>", without a line end.

@@ -4,11 +4,13 @@
 #include "phones/reconnect.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 // The burst of changes waiting to be followed.
 bool pending = false;
+bool momentPending = false;
 NetworkClock::time_point firstChange, lastChange;
 
 }  // namespace
@@ -18,11 +20,12 @@ NetworkClock::time_point settledAt(NetworkClock::time_point first, NetworkClock:
     return std::min(last + NETWORK_SETTLE, first + NETWORK_SETTLE_LIMIT);
 }
 
-void noteNetworkChange(NetworkClock::time_point now)
+void noteNetworkChange(NetworkClock::time_point now, bool moment)
 {
     if (!pending)
         firstChange = now;
     pending = true;
+    momentPending |= moment;
     lastChange = now;
 }
 
@@ -39,9 +42,10 @@ void followNetworkWhenSettled(NetworkClock::time_point now)
     if (msUntilNetworkSettled(now) != 0)
         return;
     pending = false;
+    const bool moment = std::exchange(momentPending, false);
     const std::optional<std::size_t> opened = followAdapters(listAdapters());
     if (!opened)
-        noteNetworkChange(now);
-    else if (*opened > 0)
-        checkRememberedPhones();  // a new adapter or address: phones dropped with the old one may be back
+        noteNetworkChange(now, moment);
+    else if (*opened > 0 || moment)
+        checkRememberedPhones();  // phones dropped with the old network may be back
 }

@@ -1,13 +1,33 @@
 #include "network_watch.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <linux/rtnetlink.h>
+#include <linux/if.h>
+#include <set>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 int changes = -1;  // rtnetlink socket: links and IPv4 addresses
+std::set<int> linksUp;  // the interfaces seen with their link up
+
+// Whether the message tells of a moment: an IPv4 address added, or a link
+// that comes up.
+bool isMoment(const nlmsghdr& message)
+{
+    if (message.nlmsg_type == RTM_NEWADDR)
+        return true;
+    if ((message.nlmsg_type != RTM_NEWLINK && message.nlmsg_type != RTM_DELLINK) ||
+        message.nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg)))
+        return false;
+    const auto* link = static_cast<const ifinfomsg*>(NLMSG_DATA(&message));
+    if (message.nlmsg_type == RTM_NEWLINK && (link->ifi_flags & IFF_LOWER_UP))
+        return linksUp.insert(link->ifi_index).second;
+    linksUp.erase(link->ifi_index);
+    return false;
+}
 
 }  // namespace
 
@@ -33,9 +53,9 @@ void stopWatchingNetwork()
     changes = -1;
 }
 
-void networkChanged()
+void networkChanged(bool moment)
 {
-    noteNetworkChange(NetworkClock::now());
+    noteNetworkChange(NetworkClock::now(), moment);
 }
 
 int networkWatchDescriptor()
@@ -45,14 +65,24 @@ int networkWatchDescriptor()
 
 void readNetworkChanges()
 {
-    // Only that something changed matters: the listeners then follow the
-    // whole adapter list. ENOBUFS (changes were lost because too many came
-    // at once) says no more than that.
-    char message[8192];
+    // The listeners then follow the whole adapter list; only moments are
+    // told apart. ENOBUFS (changes were lost because too many came at once)
+    // may have hidden one.
+    alignas(nlmsghdr) char buffer[8192];
+    bool moment = false;
     for (;;) {
-        const ssize_t count = recv(changes, message, sizeof message, 0);
+        const ssize_t count = recv(changes, buffer, sizeof buffer, 0);
+        moment |= count < 0 && errno == ENOBUFS;
         if (count == 0 || (count < 0 && errno != ENOBUFS && errno != EINTR))
             break;  // EAGAIN: all read
+        const std::size_t size = count > 0 ? static_cast<std::size_t>(count) : 0;
+        for (std::size_t at = 0; at + sizeof(nlmsghdr) <= size;) {
+            const auto* message = reinterpret_cast<const nlmsghdr*>(buffer + at);
+            if (message->nlmsg_len < sizeof(nlmsghdr) || message->nlmsg_len > size - at)
+                break;
+            moment |= isMoment(*message);
+            at += NLMSG_ALIGN(message->nlmsg_len);
+        }
     }
-    networkChanged();
+    networkChanged(moment);
 }

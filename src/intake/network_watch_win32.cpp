@@ -6,8 +6,6 @@
 #include <iphlpapi.h>
 #include <netioapi.h>  // the change notifications, left out of iphlpapi.h here
 
-#include "phones/reconnect.h"
-
 #include <initializer_list>
 #include <optional>
 
@@ -26,15 +24,16 @@ HANDLE addressNotification = nullptr;
 HANDLE interfaceNotification = nullptr;
 
 // IP Helper calls these on a thread of its own: they only tell the window,
-// whose thread owns the listeners.
-void CALLBACK onAddressChange(void* window, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE)
+// whose thread owns the listeners, and whether the change is a moment (an
+// address added, an interface connected).
+void CALLBACK onAddressChange(void* window, MIB_UNICASTIPADDRESS_ROW*, MIB_NOTIFICATION_TYPE type)
 {
-    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, type == MibAddInstance, 0);
 }
 
-void CALLBACK onInterfaceChange(void* window, MIB_IPINTERFACE_ROW*, MIB_NOTIFICATION_TYPE)
+void CALLBACK onInterfaceChange(void* window, MIB_IPINTERFACE_ROW* row, MIB_NOTIFICATION_TYPE type)
 {
-    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, 0, 0);
+    PostMessageW(static_cast<HWND>(window), WM_NETWORK_CHANGED, type != MibDeleteInstance && row && row->Connected, 0);
 }
 
 // The timer runs only while a burst waits to be followed.
@@ -65,9 +64,9 @@ void stopWatchingNetwork()
     }
 }
 
-void networkChanged()
+void networkChanged(bool moment)
 {
-    noteNetworkChange(NetworkClock::now());
+    noteNetworkChange(NetworkClock::now(), moment);
     armSettleTimer();
 }
 
@@ -75,7 +74,7 @@ bool onNetworkMessage(unsigned message, std::uintptr_t wParam)
 {
     switch (message) {
     case WM_NETWORK_CHANGED:
-        networkChanged();
+        networkChanged(wParam != 0);
         return true;
     case WM_POWERBROADCAST:
         // Back from sleep: the network may be another one now, and the phones
@@ -86,10 +85,8 @@ bool onNetworkMessage(unsigned message, std::uintptr_t wParam)
             const bool again = wParam == PBT_APMRESUMESUSPEND && resumedAt && now - *resumedAt < SAME_RESUME;
             if (wParam == PBT_APMRESUMEAUTOMATIC)
                 resumedAt = now;
-            if (!again) {
-                networkChanged();
-                checkRememberedPhones();
-            }
+            if (!again)
+                networkChanged(true);
         }
         return true;
     case WM_TIMER:

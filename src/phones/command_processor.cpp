@@ -18,52 +18,23 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
     lastStart.tick = datagram.receivedTick;
 
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
-    Verdict verdict{Verdict::Request::Start, false, datagram.senderAddress + ":" + datagram.port, adbPath};
-    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
-    verdict.adbNotStarted = !devices.started;
-    if (devices.started) {
-        verdict.succeeded =
-            switchAndConnect(adbPath, devices.output, datagram.senderAddress, datagram.port, environment);
-    }
-
+    const Verdict verdict =
+        switchPhoneToNetwork({datagram.senderAddress, "", {}, datagram.port}, adbPath, environment);
     lastStart.address = datagram.senderAddress;
     lastStart.port = datagram.port;
     return verdict;
 }
 
-}  // namespace
-
-Verdict switchToUsb(const std::string& entry, const CommandEnvironment& environment)
+Verdict handleStop(const std::string& address, const std::string& port, const std::string& adbPath,
+                   const CommandEnvironment& environment)
 {
-    writeLog({"Menu: switch ", entry, " to USB"});
-    const Verdict verdict = stopPhone(std::string(phoneAddress(entry)), adbPathOrDefault(environment), environment);
+    const Verdict verdict = switchPhoneToUsb(address, port, adbPath, environment);
     lastStart.address.clear();
     lastStart.port.clear();
-    writeLog({verdictText(verdict)});
     return verdict;
 }
 
-Verdict switchToWifi(const std::string& serial, const AddressChooser& chooseAddress,
-                     const CommandEnvironment& environment)
-{
-    writeLog({"Menu: switch ", serial, " to Wi-Fi"});
-    const std::string adbPath = adbPathOrDefault(environment);
-    Verdict verdict{Verdict::Request::Start, false, serial, adbPath};
-    const std::uint32_t accepted = environment.readTick();
-    const ToolRun asked = askPhoneAddresses(adbPath, serial, environment);
-    const std::optional<std::vector<std::string>> addresses = addressesTold(asked);
-    const std::string address = addresses ? chooseAddress(*addresses) : "";
-    verdict.adbNotStarted = !asked.started;
-    verdict.noNetworkAddress = asked.started && address.empty();
-    if (!address.empty()) {
-        verdict.address = address + ":" + MENU_WIFI_PORT;
-        const bool switched = exitedWithZero(runAdb(adbPath, {"-s", serial, "tcpip", MENU_WIFI_PORT}, environment));
-        verdict.succeeded = connectWithTries(adbPath, address, MENU_WIFI_PORT, switched, environment);
-        lastStart = {address, MENU_WIFI_PORT, accepted};
-    }
-    writeLog({verdictText(verdict)});
-    return verdict;
-}
+}  // namespace
 
 std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const CommandEnvironment& environment)
 {
@@ -84,11 +55,33 @@ std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const Comm
         verdict = handleStart(datagram, adbPath, environment);
     else if (datagram.command == "stop") {
         writeLog({"Received stop command"});
-        verdict = stopPhone(datagram.senderAddress, adbPath, environment);
-        lastStart.address.clear();
-        lastStart.port.clear();
+        verdict = handleStop(datagram.senderAddress, "", adbPath, environment);
     }
     if (verdict)
         writeLog({verdictText(*verdict)});
+    return verdict;
+}
+
+Verdict menuSwitchToUsb(const std::string& entry, const CommandEnvironment& environment)
+{
+    writeLog({"Menu: switch ", entry, " to USB"});
+    const auto hostPort = splitHostPort(entry);
+    const Verdict verdict = handleStop(std::string(hostPort ? hostPort->first : entry),
+                                       std::string(hostPort ? hostPort->second : ""),
+                                       adbPathOrDefault(environment), environment);
+    writeLog({verdictText(verdict)});
+    return verdict;
+}
+
+Verdict menuSwitchToWifi(const std::string& serial, std::uint64_t chosen, const AddressChooser& chooseAddress,
+                         const CommandEnvironment& environment)
+{
+    writeLog({"Menu: switch ", serial, " to Wi-Fi"});
+    const Verdict verdict =
+        switchPhoneToNetwork({"", serial, chooseAddress, MENU_WIFI_PORT}, adbPathOrDefault(environment), environment);
+    // Named by its address once the phone told it.
+    if (verdict.address != serial)
+        lastStart = {std::string(phoneAddress(verdict.address)), MENU_WIFI_PORT, chosen};
+    writeLog({verdictText(verdict)});
     return verdict;
 }

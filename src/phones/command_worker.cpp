@@ -1,6 +1,7 @@
 #include "command_worker.h"
 
 #include "services/threads.h"
+#include "switch_steps.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -73,7 +74,11 @@ bool startCommandWorker(VerdictHandler handler)
     return startThread(carryOutCommands) == 0;
 }
 
-bool queueCommand(Command command)
+namespace {
+
+// Queues what make() returns, made under the queue's lock.
+template <typename Make>
+bool queueMade(Make make)
 {
     if (!worker)
         return false;
@@ -81,10 +86,24 @@ bool queueCommand(Command command)
         const std::lock_guard<std::mutex> queue(worker->queueLock);
         if (worker->waiting.size() >= COMMAND_QUEUE_LIMIT)
             return false;
-        worker->waiting.push_back(std::move(command));
+        worker->waiting.push_back(make());
     }
     worker->queued.notify_one();
     return true;
+}
+
+}  // namespace
+
+bool queueCommand(Command command)
+{
+    return queueMade([&] { return std::move(command); });
+}
+
+bool queueStampedCommand(StampedCommand command)
+{
+    return queueMade([&] {
+        return [command = std::move(command), stamp = currentTick()] { return command(stamp); };
+    });
 }
 
 void queueCommandAt(CommandClock::time_point due, std::string tag, Command command)

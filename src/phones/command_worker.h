@@ -4,10 +4,11 @@
 // command may also be queued for later: it then joins the others once due.
 #pragma once
 
-#include "command_processor.h"
+#include "verdict.h"
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ bool startCommandWorker(VerdictHandler handler);
 // Queues the command behind those waiting; false when COMMAND_QUEUE_LIMIT
 // wait already and it was dropped.
 bool queueCommand(Command command);
+
+// The same for a command that is told when it was queued (currentTick(),
+// switch_steps.h): a datagram received, a menu line chosen. The stamps rise
+// in the order the commands are queued.
+using StampedCommand = std::function<std::vector<Verdict>(std::uint64_t queued)>;
+bool queueStampedCommand(StampedCommand command);
 
 // Queues the command to join the others once `due` has come; the worker
 // waits for nothing else meanwhile. `tag` names it for cancelCommands.

@@ -1,13 +1,15 @@
 #include "reconnect.h"
 
-#include "command_worker.h"
 #include "remembered_phones.h"
 #include "services/event_log.h"
 #include "services/settings.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,16 @@ constexpr std::size_t STORE_LIMIT = 4096;
 
 // Touched by the command worker only, once it runs.
 RememberedPhones remembered;
+// Set from the moment a check is queued until its last command has ended.
+std::atomic<bool> checkUnderway{false};
+
+// What the commands of one check share.
+struct Moment {
+    CommandQueue queue;
+    CommandEnvironment environment;
+    CommandClock::time_point moment;
+};
+using Check = std::shared_ptr<const Moment>;
 
 void storeRemembered()
 {
@@ -33,43 +45,96 @@ std::string repeatTag(std::string_view address)
     return "reconnect " + std::string(address);
 }
 
-// Connects again each of the phones that adb does not list as ready; try
-// `attempt` since the moment, 0 at the moment itself.
-std::vector<Verdict> tryPhones(const RememberedPhones& phones, std::size_t attempt, CommandClock::time_point moment)
+bool isRemembered(const std::string& phone)
 {
-    if (phones.empty())
-        return {};
-    const CommandEnvironment environment;
-    writeLog({"Checking remembered phones"});
-    const std::string adbPath = adbPathOrDefault(environment);
-    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
-    std::vector<Verdict> verdicts;
-    if (!devices.started) {
-        // Nothing more is tried, as for a command.
-        for (const std::string& phone : phones)
-            verdicts.push_back({Verdict::Request::Reconnect, false, phone, adbPath, true});
-    }
-    for (const PhoneToReconnect& phone : phonesToReconnect(devices.started ? phones : RememberedPhones(),
-                                                           parseDeviceList(devices.output))) {
-        if (phone.listed)
-            runAdb(adbPath, {"disconnect", phone.phone}, environment);
-        if (judgeConnectRun(runAdb(adbPath, {"connect", phone.phone}, environment)) == ConnectResult::Connected) {
-            verdicts.push_back({Verdict::Request::Reconnect, true, phone.phone, adbPath});
-        } else if (attempt < std::size(RECONNECT_REPEATS)) {
-            // A short command of its own, so that datagrams wait for no phone.
-            queueCommandAt(moment + RECONNECT_REPEATS[attempt], repeatTag(phoneAddress(phone.phone)),
-                           [phone = phone.phone, attempt, moment]() -> std::vector<Verdict> {
-                               // Forgotten or replaced meanwhile: nothing to try.
-                               if (std::find(remembered.begin(), remembered.end(), phone) == remembered.end())
-                                   return {};
-                               return tryPhones({phone}, attempt + 1, moment);
-                           });
-        } else {
-            verdicts.push_back({Verdict::Request::Reconnect, false, phone.phone, adbPath});
-        }
-    }
+    return std::find(remembered.begin(), remembered.end(), phone) != remembered.end();
+}
+
+std::vector<Verdict> logged(std::vector<Verdict> verdicts)
+{
     for (const Verdict& verdict : verdicts)
         writeLog({verdictText(verdict)});
+    return verdicts;
+}
+
+std::vector<Verdict> repeatTry(const Check& check, const std::string& phone, std::size_t attempt);
+
+// After failed try `attempt` (0 for the check's own): the next one at its
+// repeat; after the last, or when adb cannot be started, the verdict.
+std::vector<Verdict> afterFailure(const Check& check, std::size_t attempt, const Verdict& failed)
+{
+    if (attempt >= std::size(RECONNECT_REPEATS) || failed.reason == Verdict::Reason::AdbNotStarted)
+        return logged({failed});
+    check->queue.queueAt(check->moment + RECONNECT_REPEATS[attempt], repeatTag(phoneAddress(failed.address)),
+                        [check, phone = failed.address, attempt] { return repeatTry(check, phone, attempt + 1); });
+    return {};
+}
+
+// One connect, after `adb disconnect` when adb lists the phone in another
+// state: adb would answer "already connected" without connecting.
+std::vector<Verdict> tryPhone(const Check& check, const PhoneToReconnect& phone, std::size_t attempt)
+{
+    const std::string adbPath = adbPathOrDefault(check->environment);
+    if (phone.listed)
+        runAdb(adbPath, {"disconnect", phone.phone}, check->environment);
+    Verdict verdict{Verdict::Request::Reconnect, false, phone.phone, adbPath};
+    verdict.succeeded =
+        judgeConnectRun(runAdb(adbPath, {"connect", phone.phone}, check->environment)) == ConnectResult::Connected;
+    return verdict.succeeded ? logged({verdict}) : afterFailure(check, attempt, verdict);
+}
+
+// A repeat asks adb afresh: the phone may be back by itself.
+std::vector<Verdict> repeatTry(const Check& check, const std::string& phone, std::size_t attempt)
+{
+    if (!isRemembered(phone))
+        return {};  // forgotten or replaced meanwhile
+    writeLog({"Checking remembered phones"});
+    Verdict failed{Verdict::Request::Reconnect, false, phone, adbPathOrDefault(check->environment)};
+    const std::optional<std::vector<DeviceEntry>> entries = listDevices(failed.adbPath, failed, check->environment);
+    if (!entries)
+        return afterFailure(check, attempt, failed);
+    const std::vector<PhoneToReconnect> toTry = phonesToReconnect({phone}, *entries);
+    return toTry.empty() ? std::vector<Verdict>() : tryPhone(check, toTry.front(), attempt);
+}
+
+// The phones from `next` on, one command each, each queued once the one
+// before it has ended.
+void queuePhones(const Check& check, const std::vector<PhoneToReconnect>& phones, std::size_t next)
+{
+    const bool queued = next < phones.size() && check->queue.queue([check, phones, next] {
+        const std::vector<Verdict> verdicts =
+            isRemembered(phones[next].phone) ? tryPhone(check, phones[next], 0) : std::vector<Verdict>();
+        queuePhones(check, phones, next + 1);
+        return verdicts;
+    });
+    if (!queued)
+        checkUnderway = false;
+}
+
+std::vector<Verdict> runCheck(const Check& check)
+{
+    // This check tries every phone: repeats of an earlier one are done with.
+    for (const std::string& phone : remembered)
+        check->queue.cancel(repeatTag(phoneAddress(phone)));
+    if (remembered.empty()) {
+        checkUnderway = false;
+        return {};
+    }
+    writeLog({"Checking remembered phones"});
+    Verdict failed{Verdict::Request::Reconnect, false, "", adbPathOrDefault(check->environment)};
+    const std::optional<std::vector<DeviceEntry>> entries = listDevices(failed.adbPath, failed, check->environment);
+    if (entries) {
+        queuePhones(check, phonesToReconnect(remembered, *entries), 0);
+        return {};
+    }
+    // No connect runs on a listing that did not work: a failed try for each.
+    checkUnderway = false;
+    std::vector<Verdict> verdicts;
+    for (const std::string& phone : remembered) {
+        failed.address = phone;
+        const std::vector<Verdict> shown = afterFailure(check, 0, failed);
+        verdicts.insert(verdicts.end(), shown.begin(), shown.end());
+    }
     return verdicts;
 }
 
@@ -80,25 +145,35 @@ void loadRememberedPhones()
     remembered = parseRememberedPhones(loadSetting(STORE_NAME, STORE_LIMIT));
 }
 
+void checkRememberedPhones(const CommandQueue& queue, const CommandEnvironment& environment)
+{
+    if (checkUnderway.exchange(true))
+        return;  // joins the check that waits or runs
+    const Check check = std::make_shared<const Moment>(Moment{queue, environment, queue.now()});
+    if (!queue.queue([check] { return runCheck(check); }))
+        checkUnderway = false;
+}
+
 void checkRememberedPhones()
 {
-    queueCommand([moment = CommandClock::now()] {
-        // This check tries every phone: repeats of an earlier one are done with.
-        for (const std::string& phone : remembered)
-            cancelCommands(repeatTag(phoneAddress(phone)));
-        return tryPhones(remembered, 0, moment);
-    });
+    checkRememberedPhones({}, {});
 }
 
 void rememberFromVerdict(const Verdict& verdict)
 {
+    rememberFromVerdict(verdict, {});
+}
+
+void rememberFromVerdict(const Verdict& verdict, const CommandQueue& queue)
+{
     const bool connectedByStart = verdict.request == Verdict::Request::Start && verdict.succeeded;
-    if (!connectedByStart && verdict.request != Verdict::Request::Stop)
+    // A stop that could not ask adb tells nothing of the phone.
+    const bool stopped = verdict.request == Verdict::Request::Stop && verdict.reason != Verdict::Reason::AdbNoAnswer;
+    if (!connectedByStart && !stopped)
         return;
     // ADDRESS:PORT for a start, ADDRESS for a stop.
-    const std::string address(verdict.request == Verdict::Request::Stop ? verdict.address
-                                                                         : phoneAddress(verdict.address));
-    cancelCommands(repeatTag(address));
+    const std::string address(stopped ? verdict.address : phoneAddress(verdict.address));
+    queue.cancel(repeatTag(address));
     if (connectedByStart)
         rememberPhone(remembered, address, verdict.address.substr(std::min(address.size() + 1, verdict.address.size())));
     else if (!forgetPhone(remembered, address))

@@ -1,6 +1,7 @@
 #include "remembered_phones.h"
 
-#include "command_processor.h"
+#include "phone_choice.h"
+#include "repeat_rule.h"
 
 #include <algorithm>
 

@@ -16,9 +16,9 @@ bool isValidPort(std::string_view port)
 }
 
 bool isRepeatedStart(const LastStart& last, std::string_view address, std::string_view port,
-                     std::uint32_t now)
+                     std::uint64_t now)
 {
     const bool sameDeviceOrPort = address == last.address || port == last.port;
-    const std::uint32_t elapsed = now - last.tick;  // wraps like the tick
-    return sameDeviceOrPort && elapsed <= REPEAT_WINDOW_MS;
+    // A command stamped before the last start reached the worker after it.
+    return sameDeviceOrPort && (now < last.tick || now - last.tick <= REPEAT_WINDOW_MS);
 }

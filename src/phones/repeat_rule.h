@@ -7,12 +7,13 @@
 #include <string>
 #include <string_view>
 
-constexpr std::uint32_t REPEAT_WINDOW_MS = 10000;
+constexpr std::uint64_t REPEAT_WINDOW_MS = 10000;
+
 // The last accepted start. A stop empties address and port but keeps the tick.
 struct LastStart {
     std::string address;
     std::string port;
-    std::uint32_t tick = 0;  // when it was received, in milliseconds since system start, wrapping
+    std::uint64_t tick = 0;  // when it was received or chosen, in milliseconds since system start
 };
 
 // Process-wide; touched only by the command worker.
@@ -22,6 +23,8 @@ extern LastStart lastStart;
 // 1 to 5 ASCII digits with a value from 1 to 65535 (leading zeros allowed).
 bool isValidPort(std::string_view port);
 
-// True when a start from address and port at tick now repeats the last one.
+// True when a start from address and port, stamped now, repeats the last
+// one: from its address or for its port, and stamped at most
+// REPEAT_WINDOW_MS after it, or before it.
 bool isRepeatedStart(const LastStart& last, std::string_view address, std::string_view port,
-                     std::uint32_t now);
+                     std::uint64_t now);

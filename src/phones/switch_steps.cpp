@@ -5,12 +5,10 @@
 #include <chrono>
 #include <thread>
 
-std::uint32_t currentTick()
+std::uint64_t currentTick()
 {
-    // The steady clock counts from system start on both Windows and Linux.
     using namespace std::chrono;
-    return static_cast<std::uint32_t>(
-        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void sleepMilliseconds(std::uint32_t milliseconds)
@@ -39,22 +37,38 @@ ConnectResult judgeConnectRun(const ToolRun& connect)
     return connect.timedOut ? ConnectResult::Failed : judgeConnect(connect.output);
 }
 
-ToolRun askPhoneAddresses(const std::string& adbPath, const std::string& serial, const CommandEnvironment& environment)
+std::optional<std::vector<DeviceEntry>> listDevices(const std::string& adbPath, Verdict& failed,
+                                                    const CommandEnvironment& environment)
 {
-    return runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
+    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
+    if (!devices.started)
+        failed.reason = Verdict::Reason::AdbNotStarted;
+    else if (!exitedWithZero(devices) || !devices.outputCaptured)
+        failed.reason = Verdict::Reason::AdbNoAnswer;
+    else
+        return parseDeviceList(devices.output);
+    return std::nullopt;
 }
 
-std::optional<std::vector<std::string>> addressesTold(const ToolRun& asked)
+namespace {
+
+// What the phone with this serial tells of its addresses; nullopt when it
+// could not run the command (the run failed, exited non-zero or was ended).
+std::optional<std::vector<std::string>> askPhoneAddresses(const std::string& adbPath, const std::string& serial,
+                                                          const CommandEnvironment& environment)
 {
+    const ToolRun asked = runAdb(adbPath, {"-s", serial, "shell", "ip", "-4", "-o", "addr", "show"}, environment);
     return exitedWithZero(asked) ? std::optional(parsePhoneAddresses(asked.output)) : std::nullopt;
 }
 
-bool connectWithTries(const std::string& adbPath, const std::string& sender, const std::string& port, bool switched,
+// Connects to address:port; after a switch, a refused connect is tried again
+// while the phone restarts. True when connected.
+bool connectWithTries(const std::string& adbPath, const std::string& address, const std::string& port, bool switched,
                       const CommandEnvironment& environment)
 {
-    const std::uint32_t switchEnded = environment.readTick();
+    const std::uint64_t switchEnded = environment.readTick();
     for (;;) {
-        const ConnectResult result = judgeConnectRun(runAdb(adbPath, {"connect", sender + ":" + port}, environment));
+        const ConnectResult result = judgeConnectRun(runAdb(adbPath, {"connect", address + ":" + port}, environment));
         if (result != ConnectResult::Refused || !switched)
             return result == ConnectResult::Connected;
         environment.sleep(CONNECT_RETRY_MS);
@@ -63,46 +77,76 @@ bool connectWithTries(const std::string& adbPath, const std::string& sender, con
     }
 }
 
-bool switchAndConnect(const std::string& adbPath, const std::string& deviceList, const std::string& sender,
-                      const std::string& port, const CommandEnvironment& environment)
+// The chosen phone switched to listen on port and connected at address:port;
+// true when connected.
+bool switchAndConnect(const std::vector<DeviceEntry>& entries, const PhoneChoice& phone, const std::string& address,
+                      const std::string& port, const std::string& adbPath, const CommandEnvironment& environment)
 {
-    const std::vector<DeviceEntry> entries = parseDeviceList(deviceList);
-    const PhoneChoice phone = choosePhone(entries, sender, port, [&](const std::string& serial) {
-        return addressesTold(askPhoneAddresses(adbPath, serial, environment));
-    });
-    if (!phone.whyNone.empty())
-        writeLog({phone.whyNone});
-    const bool switched =
-        !phone.serial.empty() && !phone.alreadyThere &&
-        exitedWithZero(runAdb(adbPath, {"-s", phone.serial, "tcpip", port}, environment));
-    // A network entry switched is the sender on another port: adb would list
-    // the old port beside the new one, offline, for a minute.
-    if (switched && findEntry(entries, phone.serial)->kind == DeviceKind::Network)
-        runAdb(adbPath, {"disconnect", phone.serial}, environment);
     // To an entry listed as offline or unauthorized, adb answers "already
     // connected" without connecting.
-    if (const DeviceEntry* listed = findEntry(entries, sender + ":" + port); listed && listed->state != "device") {
+    const std::string target = address + ":" + port;
+    if (const DeviceEntry* listed = findEntry(entries, target); listed && listed->state != "device") {
         if (listed->state == "unauthorized")
             writeLog({"A device waits for approval of debugging on the phone"});
-        runAdb(adbPath, {"disconnect", listed->serial}, environment);
+        runAdb(adbPath, {"disconnect", target}, environment);
     }
-    return connectWithTries(adbPath, sender, port, switched, environment);
+    const bool switched = !phone.serial.empty() && !phone.alreadyThere &&
+                          exitedWithZero(runAdb(adbPath, {"-s", phone.serial, "tcpip", port}, environment));
+    // The phone's entries on other ports, the one switched through among
+    // them, would stay listed beside the new one, offline, for a minute.
+    for (const DeviceEntry& entry : entries) {
+        const auto hostPort = splitHostPort(entry.serial);
+        if (switched && entry.kind == DeviceKind::Network && hostPort && hostPort->first == address &&
+            hostPort->second != port)
+            runAdb(adbPath, {"disconnect", entry.serial}, environment);
+    }
+    return connectWithTries(adbPath, address, port, switched, environment);
 }
 
-Verdict stopPhone(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment)
+}  // namespace
+
+Verdict switchPhoneToNetwork(const NamedPhone& phone, const std::string& adbPath,
+                             const CommandEnvironment& environment)
 {
-    Verdict verdict{Verdict::Request::Stop, false, sender, adbPath};
-    const ToolRun devices = runAdb(adbPath, {"devices", "-l"}, environment);
-    verdict.adbNotStarted = !devices.started;
-    if (devices.started) {
-        const std::string serial = findNetworkSerial(parseDeviceList(devices.output), sender);
-        verdict.notOnNetwork = serial.empty();
-        // Disconnected too, or adb would keep calling the old address and
-        // list the phone twice once it is back on USB.
-        if (!serial.empty() && exitedWithZero(runAdb(adbPath, {"-s", serial, "usb"}, environment))) {
-            runAdb(adbPath, {"disconnect", serial}, environment);
-            verdict.succeeded = true;
-        }
+    const bool bySender = phone.serial.empty();
+    Verdict verdict{Verdict::Request::Start, false, bySender ? phone.sender + ":" + phone.port : phone.serial, adbPath};
+    const std::optional<std::vector<DeviceEntry>> entries = listDevices(adbPath, verdict, environment);
+    if (!entries)
+        return verdict;
+    if (bySender) {
+        const PhoneChoice chosen = choosePhone(*entries, phone.sender, phone.port, [&](const std::string& serial) {
+            return askPhoneAddresses(adbPath, serial, environment);
+        });
+        if (!chosen.whyNone.empty())
+            writeLog({chosen.whyNone});
+        verdict.succeeded = switchAndConnect(*entries, chosen, phone.sender, phone.port, adbPath, environment);
+        return verdict;
+    }
+    const std::optional<std::vector<std::string>> addresses = askPhoneAddresses(adbPath, phone.serial, environment);
+    const std::string address = addresses ? phone.chooseAddress(*addresses) : "";
+    if (address.empty()) {
+        verdict.reason = addresses ? Verdict::Reason::NoNetworkAddress : Verdict::Reason::PhoneNoAnswer;
+        return verdict;
+    }
+    verdict.address = address + ":" + phone.port;
+    const PhoneChoice chosen{phone.serial, !findNetworkSerial(*entries, address, phone.port).empty(), ""};
+    verdict.succeeded = switchAndConnect(*entries, chosen, address, phone.port, adbPath, environment);
+    return verdict;
+}
+
+Verdict switchPhoneToUsb(const std::string& address, const std::string& port, const std::string& adbPath,
+                         const CommandEnvironment& environment)
+{
+    Verdict verdict{Verdict::Request::Stop, false, address, adbPath};
+    const std::optional<std::vector<DeviceEntry>> entries = listDevices(adbPath, verdict, environment);
+    if (!entries)
+        return verdict;
+    const std::string serial = findNetworkSerial(*entries, address, port);
+    if (serial.empty())
+        verdict.reason = Verdict::Reason::NotOnNetwork;
+    else if (exitedWithZero(runAdb(adbPath, {"-s", serial, "usb"}, environment))) {
+        runAdb(adbPath, {"disconnect", serial}, environment);
+        verdict.succeeded = true;
     }
     return verdict;
 }

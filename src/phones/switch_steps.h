@@ -1,6 +1,8 @@
-// The steps of switching a phone, which every door that asks for a switch
-// (a datagram, the tray menu, the remembered phones) puts in order: adb run
-// and logged, the phone chosen, switched, connected with its tries.
+// The steps of switching a phone, the same for every door that asks for a
+// switch (a datagram, a line of the tray menu): adb asked what it lists, the
+// phone chosen, a stale entry of it disconnected, the switch, the connect
+// with its tries, the phone's old entries disconnected. A door only says how
+// it names the phone. The remembered phones' check uses the same adb runs.
 #pragma once
 
 #include "phone_choice.h"
@@ -20,14 +22,14 @@
 constexpr std::uint32_t CONNECT_RETRY_MS = 250;
 constexpr std::uint32_t CONNECT_WAIT_MS = 10000;
 
-// The platform's millisecond tick count since system start, wrapping at 2^32.
-std::uint32_t currentTick();
+// Milliseconds since system start, from the steady clock.
+std::uint64_t currentTick();
 void sleepMilliseconds(std::uint32_t milliseconds);
 
-// What the processor asks of the world; tests replace any of it. The clock
-// paces the connect tries; the repeat rule goes by the datagrams' own stamps.
+// What the steps ask of the world; tests replace any of it. The clock paces
+// the connect tries; the repeat rule goes by the commands' own stamps.
 struct CommandEnvironment {
-    std::function<std::uint32_t()> readTick = currentTick;
+    std::function<std::uint64_t()> readTick = currentTick;
     std::function<std::string()> readAdbPath = loadAdbPath;
     ToolLauncher launchTool = launchAndWait;
     std::function<void(std::uint32_t milliseconds)> sleep = sleepMilliseconds;
@@ -44,22 +46,34 @@ std::string adbPathOrDefault(const CommandEnvironment& environment);
 // run had to be ended.
 ConnectResult judgeConnectRun(const ToolRun& connect);
 
-// Asks the phone with this serial for its addresses.
-ToolRun askPhoneAddresses(const std::string& adbPath, const std::string& serial, const CommandEnvironment& environment);
+// What `adb devices -l` lists; nullopt when adb could not be started or did
+// not answer (the run failed, exited non-zero, was ended or its output was
+// lost): a listing that did not work is not an empty one. The reason then
+// goes into failed.
+std::optional<std::vector<DeviceEntry>> listDevices(const std::string& adbPath, Verdict& failed,
+                                                    const CommandEnvironment& environment);
 
-// What the phone told; nullopt when it could not run the command (the run
-// failed or exited non-zero).
-std::optional<std::vector<std::string>> addressesTold(const ToolRun& asked);
+// How a door names the phone to switch to the network: by the address it
+// asked from (a datagram's sender), or by its USB serial (a menu line), when
+// the phone is asked for its addresses and chooseAddress picks one ("" for
+// none).
+using AddressChooser = std::function<std::string(const std::vector<std::string>& addresses)>;
+struct NamedPhone {
+    std::string sender;
+    std::string serial;
+    AddressChooser chooseAddress;
+    std::string port;  // where it is to listen
+};
 
-// Connects to sender:port; after a switch, a refused connect is tried again
-// while the phone restarts. True when connected.
-bool connectWithTries(const std::string& adbPath, const std::string& sender, const std::string& port, bool switched,
-                      const CommandEnvironment& environment);
+// The switch to the network and the connect, as the header says; the
+// verdict is the caller's to log.
+Verdict switchPhoneToNetwork(const NamedPhone& phone, const std::string& adbPath,
+                             const CommandEnvironment& environment);
 
-// Switches the sender's phone to the network, if adb lists it, and connects
-// to it; true when connected.
-bool switchAndConnect(const std::string& adbPath, const std::string& deviceList, const std::string& sender,
-                      const std::string& port, const CommandEnvironment& environment);
-
-// What a stop from sender does; the verdict is for the caller to log.
-Verdict stopPhone(const std::string& sender, const std::string& adbPath, const CommandEnvironment& environment);
+// The switch back to USB of the network entry ADDRESS:PORT that adb lists
+// as ready (on any port when port is empty): `adb -s ADDRESS:PORT usb`,
+// then `adb disconnect ADDRESS:PORT`, or adb would keep calling the address
+// and list the phone twice once it is back on USB. The verdict is the
+// caller's to log.
+Verdict switchPhoneToUsb(const std::string& address, const std::string& port, const std::string& adbPath,
+                         const CommandEnvironment& environment);

@@ -2,14 +2,31 @@
 
 std::string verdictText(const Verdict& verdict)
 {
-    if (verdict.request == Verdict::Request::Start) {
-        return (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address +
-               (verdict.noNetworkAddress ? ": the phone has no network address" : "");
+    using Reason = Verdict::Reason;
+    std::string text;
+    switch (verdict.request) {
+    case Verdict::Request::Start:
+        text = (verdict.succeeded ? "Connected to " : "Could not connect to ") + verdict.address;
+        break;
+    case Verdict::Request::Reconnect:
+        text = (verdict.succeeded ? "Reconnected to " : "Could not reconnect to ") + verdict.address;
+        break;
+    case Verdict::Request::Stop:
+        text = (verdict.succeeded ? "Switched " : "Could not switch ") + verdict.address + " to USB";
+        break;
     }
-    if (verdict.request == Verdict::Request::Reconnect)
-        return (verdict.succeeded ? "Reconnected to " : "Could not reconnect to ") + verdict.address;
     if (verdict.succeeded)
-        return "Switched " + verdict.address + " to USB";
-    return "Could not switch " + verdict.address + " to USB" +
-           (verdict.notOnNetwork ? ": not connected over the network" : "");
+        return text;
+    switch (verdict.reason) {
+    case Reason::AdbNoAnswer:
+        return text + ": adb did not answer";
+    case Reason::NotOnNetwork:
+        return text + ": not connected over the network";
+    case Reason::PhoneNoAnswer:
+        return text + ": the phone did not answer";
+    case Reason::NoNetworkAddress:
+        return text + ": the phone has no network address";
+    default:
+        return text;
+    }
 }

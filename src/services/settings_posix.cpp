@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -52,14 +51,16 @@ bool storeSetting(std::string_view name, std::string_view text)
         return false;
     std::filesystem::path temporary = file;
     temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
+    // Not inherited by a tool that another thread starts meanwhile.
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    std::size_t written = 0;
+    for (ssize_t wrote; written < text.size() && (wrote = write(fd, text.data() + written, text.size() - written)) > 0;)
+        written += static_cast<std::size_t>(wrote);
+    if (close(fd) != 0 || written != text.size()) {
+        std::filesystem::remove(temporary, error);
+        return false;
     }
     std::filesystem::rename(temporary, file, error);
     return !error;

@@ -1,7 +1,8 @@
 #include "phone_lines_win32.h"
 
-#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
+#include "phones/command_processor.h"
+#include "phones/command_worker.h"
 #include "phones/phone_menu.h"
 #include "services/threads.h"
 #include "services/tool_runner.h"
@@ -18,6 +19,7 @@ constexpr std::size_t LONGEST_LINE = 100;        // UTF-16 units of a phone's li
 struct Listing {
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ToolRun run;
+    DWORD finishedAt = 0;  // GetTickCount() once done
     ~Listing() { CloseHandle(done); }
 };
 
@@ -29,10 +31,13 @@ std::shared_ptr<Listing> startListing()
     auto listing = std::make_shared<Listing>();
     const bool started = listing->done && startThread([listing] {
                                               listing->run = launchAndWait(adbPathOrDefault({}), {"devices", "-l"});
+                                              listing->finishedAt = GetTickCount();
                                               SetEvent(listing->done);
                                           }) == 0;
-    if (!started && listing->done)
+    if (!started && listing->done) {
+        listing->finishedAt = GetTickCount();
         SetEvent(listing->done);  // as an adb that could not be started
+    }
     return listing;
 }
 
@@ -50,11 +55,18 @@ std::string facingAddress(const std::vector<std::string>& addresses)
     return chooseFacingAddress(addresses, listAdapters().value_or(std::vector<Adapter>()));
 }
 
+// True when the listing finished too long ago to show: phones may have gone.
+bool isStale(const Listing& listing)
+{
+    return listing.done && WaitForSingleObject(listing.done, 0) == WAIT_OBJECT_0 &&
+           GetTickCount() - listing.finishedAt > PHONE_LIST_FRESH_MS;
+}
+
 }  // namespace
 
 void addPhoneLines(HMENU popup)
 {
-    if (!pendingListing)
+    if (!pendingListing || isStale(*pendingListing))
         pendingListing = startListing();
     shownItems.clear();
     const char* grayed = LOOKING_FOR_PHONES_LINE;
@@ -81,10 +93,13 @@ bool choosePhoneLine(unsigned command)
     if (command < FIRST_PHONE_COMMAND || command - FIRST_PHONE_COMMAND >= shownItems.size())
         return false;
     const PhoneMenuItem& item = shownItems[command - FIRST_PHONE_COMMAND];
-    // The user interface never waits for a switch: it is a command of the worker.
+    // The user interface never waits for a switch: it is a command of the
+    // worker, stamped as it is chosen.
     if (item.to == PhoneMenuItem::Switch::ToWifi)
-        queueCommand([serial = item.serial] { return std::vector<Verdict>{switchToWifi(serial, facingAddress, {})}; });
+        queueStampedCommand([serial = item.serial](std::uint64_t chosen) {
+            return std::vector<Verdict>{menuSwitchToWifi(serial, chosen, facingAddress)};
+        });
     else
-        queueCommand([entry = item.serial] { return std::vector<Verdict>{switchToUsb(entry, {})}; });
+        queueCommand([entry = item.serial] { return std::vector<Verdict>{menuSwitchToUsb(entry)}; });
     return true;
 }

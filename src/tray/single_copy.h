@@ -19,6 +19,10 @@ extern const int ALREADY_RUNNING_EXIT_CODE;
 void beginEnding();
 
 // Windows: the message by which a new copy asks the running one's window to
-// say that it runs, and the window's answer.
+// say that it runs, and the window's answer: ALREADY_RUNNING_ANSWER, or,
+// once this copy has begun to end, ENDING_ANSWER, and the new copy waits
+// for it to go.
 constexpr unsigned WM_ALREADY_RUNNING = 0x0400 + 5;  // WM_USER + 5
 constexpr long ALREADY_RUNNING_ANSWER = 0x566c6d;
+constexpr long ENDING_ANSWER = 0x566c65;
+long answerNewCopy();

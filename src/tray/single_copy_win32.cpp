@@ -6,6 +6,9 @@ const int ALREADY_RUNNING_EXIT_CODE = 0;
 
 namespace {
 
+// Set on the main thread as it begins to end, and read there.
+bool ending = false;
+
 // Asks the running copy's window to say that it runs; false when no window
 // answers (there is none yet, or its copy is ending and no longer serves it).
 bool runningCopyAnswered()
@@ -38,5 +41,10 @@ bool becomeOnlyCopy()
 
 void beginEnding()
 {
-    // The window stops answering as the message loop ends.
+    ending = true;
+}
+
+long answerNewCopy()
+{
+    return ending ? ENDING_ANSWER : ALREADY_RUNNING_ANSWER;
 }

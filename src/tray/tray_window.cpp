@@ -54,7 +54,7 @@ OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
     const std::string text = verdictText(verdict);
     OutcomeWords words;
     words.tooltip = cutToUtf16Units("Velmora\n" + text + " at " + clock, TOOLTIP_LIMIT);
-    if (verdict.adbNotStarted) {
+    if (verdict.reason == Verdict::Reason::AdbNotStarted) {
         // The path is what to mend: it goes first, shortened only to keep the hint.
         const std::string missing = "adb could not be started: " + verdict.adbPath;
         const std::string hint = "\nChoose \"Set ADB Path\" in Velmora's menu.";
@@ -66,7 +66,9 @@ OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
         // change: the tooltip and the log are enough.
     } else {
         words.kind = verdict.succeeded ? OutcomeWords::Kind::Success : OutcomeWords::Kind::Failure;
-        words.balloon = text + (verdict.noNetworkAddress ? "\nJoin the phone to the same Wi-Fi network as this computer." : "");
+        words.balloon = text + (verdict.reason == Verdict::Reason::NoNetworkAddress
+                                    ? "\nJoin the phone to the same Wi-Fi network as this computer."
+                                    : "");
         words.lines = {text};
     }
     return words;

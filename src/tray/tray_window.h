@@ -5,7 +5,7 @@
 // SIGINT or SIGTERM quits.
 #pragma once
 
-#include "phones/command_processor.h"
+#include "phones/verdict.h"
 #include "services/event_log.h"
 
 #include <string>

@@ -4,20 +4,17 @@
 #include "resource_ids.h"
 #include "services/adb_location.h"
 #include "services/event_log.h"
+#include "services/standard_output.h"
 #include "services/tool_runner.h"
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <poll.h>
 #include <string>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,42 +22,23 @@ namespace {
 
 int quitSignals = -1;       // signalfd of SIGINT, SIGTERM and SIGHUP
 bool awaitingPath = false;  // "Set ADB Path" waits for the next line
-std::mutex outputLock;      // one line at a time on standard output
 
 constexpr std::size_t LONGEST_LINE = 64 * 1024;
 
+// Never waits: a paused terminal or a pipe nobody reads must hold up neither
+// the menu nor the next command, nor the quit signals. A line that cannot be
+// written at once is dropped; the log holds what matters.
 void say(const std::string& text)
 {
-    const std::lock_guard<std::mutex> hold(outputLock);
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-}
-
-// A file takes a line at once; a pipe or terminal that reports room for it
-// takes a line of up to PIPE_BUF bytes without waiting.
-bool takesALineAtOnce()
-{
-    struct stat output {};
-    pollfd room{STDOUT_FILENO, POLLOUT, 0};
-    return (fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode)) ||
-           (poll(&room, 1, 0) == 1 && (room.revents & POLLOUT));
+    printNow(text.substr(0, PIPE_BUF - 1) + "\n");
 }
 
 }  // namespace
 
 void showOutcome(const Verdict& verdict)
 {
-    // Never waits: a paused terminal or a pipe nobody reads must not hold the
-    // next command up. A line that cannot be written at once is dropped; the
-    // log holds it.
-    const std::unique_lock<std::mutex> hold(outputLock, std::try_to_lock);
-    for (const std::string& text : describeOutcome(verdict, localClockTime()).lines) {
-        if (!hold.owns_lock() || !takesALineAtOnce())
-            return;
-        const std::string line = text.substr(0, PIPE_BUF - 1) + "\n";
-        if (write(STDOUT_FILENO, line.data(), line.size()) < 0)
-            return;
-    }
+    for (const std::string& line : describeOutcome(verdict, localClockTime()).lines)
+        say(line);
 }
 
 namespace {
@@ -68,7 +46,7 @@ namespace {
 void viewLog()
 {
     const std::string path = logFilePath();
-    if (path.empty() || !std::ifstream(path))
+    if (path.empty() || access(path.c_str(), R_OK) != 0)
         return;
     // Not waited for here: the menu keeps answering while a viewer starts.
     // Without one (no desktop, no xdg-open) the user is told where it is.

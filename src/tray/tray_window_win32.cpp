@@ -81,6 +81,14 @@ void showPendingOutcome()
                                                                : NIIF_ERROR);
 }
 
+// From here on a new copy is told that this one ends: it waits for it,
+// rather than ending too and leaving none.
+void quit()
+{
+    beginEnding();
+    PostQuitMessage(0);
+}
+
 void showPopupMenu(HWND window)
 {
     POINT cursor{};
@@ -133,7 +141,7 @@ void onMenuCommand(HWND window, int command)
 {
     switch (command) {
     case IDM_EXIT:
-        PostQuitMessage(0);
+        quit();
         break;
     case IDM_ABOUT: {
         MessageBoxW(window, toUtf16(ABOUT_TEXT).c_str(), L"About", MB_OK);
@@ -230,7 +238,7 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE:
         return 0;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        quit();
         return 0;
     case WM_COMMAND:
         onMenuCommand(window, LOWORD(wParam));
@@ -247,9 +255,10 @@ LRESULT CALLBACK trayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         showPendingOutcome();
         return 0;
     case WM_ALREADY_RUNNING:
-        // Another copy was started; it ends once answered.
-        showBalloon("Velmora is already running", NIIF_INFO);
-        return ALREADY_RUNNING_ANSWER;
+        // Another copy was started; it ends once told that this one runs.
+        if (answerNewCopy() == ALREADY_RUNNING_ANSWER)
+            showBalloon("Velmora is already running", NIIF_INFO);
+        return answerNewCopy();
     default:
         // Explorer restarted: its new taskbar knows no icons yet.
         if (taskbarCreated != 0 && message == taskbarCreated) {

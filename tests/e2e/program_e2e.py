@@ -55,6 +55,19 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
             subprocess.run(self.network.in_host(["ip", "addr", change, address + "/24", "dev", link]), check=True)
             self.assertTrue(wait_for(lambda: self.workspace.log_lines().count(line + address) > before))
 
+    def moments(self):
+        return (self.network_moment, self.address_added, self.link_bounce, self.restart_program)
+
+    def address_added(self):
+        """A second address on the adapter that listens: no listener changes."""
+        subprocess.run(self.network.in_host(["ip", "addr", "add", "198.18.0.30/24", "dev", self.network.host_link(0)]),
+                       check=True)
+
+    def link_bounce(self):
+        """The adapter's link goes down and comes back up, its address kept."""
+        for state in ("down", "up"):
+            subprocess.run(self.network.in_host(["ip", "link", "set", self.network.host_link(0), state]), check=True)
+
     def restart_program(self):
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
         self.process = None

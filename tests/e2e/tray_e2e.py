@@ -264,6 +264,9 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
         self.assertEqual(self.wine(probe, "resume", check=False).returncode, 0)
 
+    def moments(self):
+        return (self.network_moment, self.restart_program)
+
     def restart_program(self):
         self.process.terminate()
         self.process.wait(timeout=20)
@@ -324,8 +327,9 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
 
     def test_phone_switched_from_the_menu(self):
         self.use_wine_desktop()
+        # adb still lists the phone's entry from before, offline.
         self.workspace.attach_devices(("emulator-5554", "device", "10.0.2.15"), ("R58M12ABCDE", "device", "198.18.0.2"),
-                                      restart_ms=1500)
+                                      ("198.18.0.2:5555", "offline", "198.18.0.2", "5555"), restart_ms=1500)
         self.start_program()
         self.icon_shown()
         probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
@@ -336,6 +340,10 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"], timeout=30), log())
         self.assertIn("Menu: switch R58M12ABCDE to Wi-Fi", log())
         self.assertTrue(self.balloon_shows(probe, "Connected to 198.18.0.2:5555"), self.balloon(probe))
+        # The stale entry was disconnected first: the connect was real.
+        args = [run["args"] for run in self.workspace.adb_runs()]
+        self.assertLess(args.index(["disconnect", "198.18.0.2:5555"]), args.index(["-s", "R58M12ABCDE", "tcpip", "5555"]))
+        self.assertIn("198.18.0.2:5555\tdevice", harness.read_text(self.workspace.devices))
         # Now adb lists it on the network too, and that line switches it back.
         self.choose_with_keys(self.open_menu(rows=6, name="menu-phones.png"), "Down", "Down", "Return")
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=20), log())

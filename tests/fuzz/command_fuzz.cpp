@@ -33,7 +33,7 @@ struct Launch {
 std::vector<std::string> logLines;
 std::vector<Launch> launches;
 bool launchesSucceed = true;
-std::uint32_t clock = 0;
+std::uint64_t clock = 0;
 std::string storedPath;
 
 void check(bool condition, const char* what)
@@ -56,7 +56,7 @@ bool modelPort(const std::string& port)
 struct Model {
     std::string address;
     std::string port;
-    std::uint32_t tick = 0;
+    std::uint64_t tick = 0;
 };
 
 bool isDottedQuad(const std::string& text)
@@ -164,7 +164,7 @@ void handleOne(Input& input, Model& model)
 
     if (datagram.command == "start") {
         const bool repeated = (datagram.senderAddress == model.address || datagram.port == model.port) &&
-                              static_cast<std::uint32_t>(clock - model.tick) <= 10000;
+                              clock - model.tick <= 10000;
         if (!modelPort(datagram.port)) {
             expected.push_back("Ignored start command with invalid port");
         } else if (!repeated) {
