@@ -1,13 +1,14 @@
 #include "intake/command_datagram.h"
-#include "phones/command_worker.h"
 #include "intake/listener_sockets.h"
 #include "intake/multicast_listeners.h"
 #include "intake/network_watch.h"
+#include "phones/command_worker.h"
 #include "services/event_log.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -124,9 +125,14 @@ TEST(CommandWorker, CarriesOutCommandsInTheirOrderAndDropsThoseBeyondTheLimit)
         return std::vector<Verdict>();
     }));
     running.get_future().wait();
-    for (int i = 0; i < static_cast<int>(COMMAND_QUEUE_LIMIT); ++i) {
+    // Half of them stamped as queued, as datagrams and menu lines are.
+    std::vector<std::uint64_t> stamps;
+    for (int i = 0; i < 64; ++i) {
         expected.push_back(i);
-        EXPECT_TRUE(queueCommand(noting(i)));
+        EXPECT_TRUE(i % 2 ? queueCommand(noting(i)) : queueStampedCommand([&, i](std::uint64_t stamp) {
+            stamps.push_back(stamp);
+            return noting(i)();
+        }));
     }
     EXPECT_FALSE(queueCommand(noting(64))) << "one more than the queue holds";
     // Commands for later join the others as they fall due; a cancelled one never runs.
@@ -139,6 +145,7 @@ TEST(CommandWorker, CarriesOutCommandsInTheirOrderAndDropsThoseBeyondTheLimit)
     release.set_value();
     ASSERT_EQ(lastDone.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(order, expected);
+    EXPECT_TRUE(stamps.size() == 32 && std::is_sorted(stamps.begin(), stamps.end()));
 }
 
 TEST(EncodeCommandDatagram, IsWhatTheDecoderReads)

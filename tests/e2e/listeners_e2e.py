@@ -162,7 +162,7 @@ class Listeners(unittest.TestCase):
         self.workspace.adb_does("stderr error: no devices/emulators found", "exit 1")
         self.assertEqual(handled([datagram("stop")], 1)[-5:],
                          ["adb devices -l", "successfully", "adb: error: no devices/emulators found",
-                          "adb exit code: 1", "Could not switch 198.18.0.2 to USB: not connected over the network"])
+                          "adb exit code: 1", "Could not switch 198.18.0.2 to USB: adb did not answer"])
 
         self.workspace.adb_does("stdout connected to 198.18.0.2:5555")
         self.assertEqual(handled([datagram("start", "5555")], 2)[-4:],
