@@ -116,8 +116,9 @@ class Faults(harness.NativeProgramCase):
         self.assertEqual(first.wait(timeout=10), 0)
 
     def test_outcome_for_a_pipe_nobody_reads(self):
-        # Standard output is a pipe that is full: outcome lines are dropped
-        # (the log has them) and the next command is not held up.
+        # Standard output is a pipe that is full: outcome lines and menu
+        # answers are dropped (the log has the outcomes), and neither the
+        # next command nor SIGTERM is held up.
         reading, writing = os.pipe()
         os.set_blocking(writing, False)
         with contextlib.suppress(BlockingIOError):
@@ -126,13 +127,17 @@ class Faults(harness.NativeProgramCase):
         os.set_blocking(writing, True)
         self.store_adb_path(self.workspace.install_adb())
         program = self.workspace.copy(self.options.program, "velmora")
-        self.processes.append(subprocess.Popen(self.network.in_host([program]), stdout=writing,
-                                               env=self.workspace.env))
+        self.process = subprocess.Popen(self.network.in_host([program]), stdin=subprocess.PIPE, stdout=writing,
+                                        env=self.workspace.env)
+        self.processes.append(self.process)
         os.close(writing)
         self.assertTrue(wait_for(lambda: self.network.bound_sockets() == 1), "no listener")
+        self.say("About")
         for _ in range(2):
             self.network.send(datagram("stop"))
         self.assertTrue(wait_for(lambda: self.workspace.log_lines().count("Received stop command") == 2), "held up")
+        self.process.send_signal(signal.SIGTERM)
+        self.assertEqual(self.process.wait(timeout=5), 0)
         os.close(reading)
 
 
