@@ -93,6 +93,31 @@ TEST(ChoosePhone, TheSendersPhoneAndNoOther)
     }
 }
 
+TEST(ThisComputersPhone, KnownToAdbOrRemembered)
+{
+    using Addresses = std::vector<std::string>;
+    const struct {
+        const char* devices;
+        ToldAddresses told;
+        RememberedPhones remembered;
+        bool known;
+    } cases[] = {
+        {"R58 device\n", {{"R58", Addresses{"10.0.0.5", "192.168.1.23"}}}, {}, true},
+        {"R58 device\n", {{"R58", std::nullopt}}, {}, true},  // the only USB phone, which cannot tell
+        {"R58 device\nR59 device\n", {{"R58", std::nullopt}, {"R59", Addresses{"10.0.0.5"}}}, {}, false},
+        {"R58 device\n", {{"R58", Addresses{"192.168.1.99"}}}, {}, false},  // another phone's address only
+        {"R58 unauthorized\n", {}, {}, true},
+        {"192.168.1.23:6666 offline\n", {}, {}, true},
+        {"192.168.1.230:5555 device\nemulator-5554 device\n", {}, {"192.168.1.230:5555"}, false},
+        {"", {}, {"10.0.0.5:5555", "192.168.1.23:4444"}, true},
+        {"", {}, {}, false},  // known nowhere
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isThisComputersPhone(parseDeviceList(c.devices), "192.168.1.23", c.told, c.remembered), c.known)
+            << c.devices << c.told.size() << c.remembered.size();
+    }
+}
+
 TEST(JudgeConnect, ByTheFirstLineAdbPrints)
 {
     using R = ConnectResult;

@@ -23,9 +23,9 @@
 // for the device named with -s, shell (its address), tcpip PORT and usb, as
 // adb does, and keeps the changes in the file; a phone switched with tcpip
 // takes connects VELMORA_FAKE_ADB_RESTART_MS later (recorded as
-// "listens <READY>"). A device in state "silent" is a phone away that adb
-// does not list: a connect to it waits VELMORA_FAKE_ADB_SILENT_MS (3000)
-// and fails.
+// "listens <READY>"). Devices in state "away" or "silent" are phones that
+// adb does not list: one away takes connects as any other, a connect to a
+// silent one waits VELMORA_FAKE_ADB_SILENT_MS (3000) and fails.
 #include "fake_adb.h"
 #include "services/event_log.h"
 
@@ -77,7 +77,7 @@ int actAsAdb(std::vector<std::string> args, const char* path, long long now, con
     if (command == "devices") {
         std::printf("List of devices attached\n");
         for (const Device& d : devices) {
-            if (d.state != "silent")
+            if (d.state != "silent" && d.state != "away")
                 std::printf("%-22s %s transport_id:%d\n", d.serial.c_str(), d.state.c_str(), int(&d - &devices[0]) + 1);
         }
         std::printf("\n");

@@ -1,5 +1,6 @@
 #include "command_processor.h"
 
+#include "reconnect.h"
 #include "services/event_log.h"
 
 namespace {
@@ -15,22 +16,24 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
     // Judged by when the datagrams arrived, however long the last start took.
     if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, datagram.receivedTick))
         return std::nullopt;
-    lastStart.tick = datagram.receivedTick;
 
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
-    const Verdict verdict =
-        switchPhoneToNetwork({datagram.senderAddress, "", {}, datagram.port}, adbPath, environment);
-    lastStart.address = datagram.senderAddress;
-    lastStart.port = datagram.port;
+    const Verdict verdict = switchPhoneToNetwork(
+        {datagram.senderAddress, "", {}, datagram.port, &rememberedPhones()}, adbPath, environment);
+    // Another computer's phone neither sets nor clears the repeat record.
+    if (verdict.reason != Verdict::Reason::LeftAlone)
+        lastStart = {datagram.senderAddress, datagram.port, datagram.receivedTick};
     return verdict;
 }
 
 Verdict handleStop(const std::string& address, const std::string& port, const std::string& adbPath,
-                   const CommandEnvironment& environment)
+                   const CommandEnvironment& environment, const RememberedPhones* remembered = nullptr)
 {
-    const Verdict verdict = switchPhoneToUsb(address, port, adbPath, environment);
-    lastStart.address.clear();
-    lastStart.port.clear();
+    const Verdict verdict = switchPhoneToUsb(address, port, adbPath, environment, remembered);
+    if (verdict.reason != Verdict::Reason::LeftAlone) {
+        lastStart.address.clear();
+        lastStart.port.clear();
+    }
     return verdict;
 }
 
@@ -55,7 +58,7 @@ std::optional<Verdict> handleCommand(const CommandDatagram& datagram, const Comm
         verdict = handleStart(datagram, adbPath, environment);
     else if (datagram.command == "stop") {
         writeLog({"Received stop command"});
-        verdict = handleStop(datagram.senderAddress, "", adbPath, environment);
+        verdict = handleStop(datagram.senderAddress, "", adbPath, environment, &rememberedPhones());
     }
     if (verdict)
         writeLog({verdictText(*verdict)});

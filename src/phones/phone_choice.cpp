@@ -48,3 +48,24 @@ const DeviceEntry* findEntry(const std::vector<DeviceEntry>& entries, std::strin
                                     [&](const DeviceEntry& entry) { return entry.serial == serial; });
     return found == entries.end() ? nullptr : &*found;
 }
+
+bool isThisComputersPhone(const std::vector<DeviceEntry>& entries, std::string_view sender, const ToldAddresses& told,
+                          const RememberedPhones& remembered)
+{
+    const auto isReadyUsb = [](const DeviceEntry& entry) {
+        return entry.kind == DeviceKind::Usb && entry.state == "device";
+    };
+    const bool oneReadyUsb = std::count_if(entries.begin(), entries.end(), isReadyUsb) == 1;
+    for (const DeviceEntry& entry : entries) {
+        const auto hostPort = splitHostPort(entry.serial);
+        if ((entry.kind == DeviceKind::Network && hostPort && hostPort->first == sender) ||
+            (entry.kind == DeviceKind::Usb && entry.state == "unauthorized"))
+            return true;
+    }
+    for (const auto& [serial, addresses] : told) {
+        if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end() : oneReadyUsb)
+            return true;
+    }
+    return std::any_of(remembered.begin(), remembered.end(),
+                       [&](const std::string& phone) { return phoneAddress(phone) == sender; });
+}

@@ -145,6 +145,11 @@ void loadRememberedPhones()
     remembered = parseRememberedPhones(loadSetting(STORE_NAME, STORE_LIMIT));
 }
 
+const RememberedPhones& rememberedPhones()
+{
+    return remembered;
+}
+
 void checkRememberedPhones(const CommandQueue& queue, const CommandEnvironment& environment)
 {
     if (checkUnderway.exchange(true))
@@ -167,8 +172,9 @@ void rememberFromVerdict(const Verdict& verdict)
 void rememberFromVerdict(const Verdict& verdict, const CommandQueue& queue)
 {
     const bool connectedByStart = verdict.request == Verdict::Request::Start && verdict.succeeded;
-    // A stop that could not ask adb tells nothing of the phone.
-    const bool stopped = verdict.request == Verdict::Request::Stop && verdict.reason != Verdict::Reason::AdbNoAnswer;
+    // A stop that could not ask adb, or one left alone, tells nothing of the phone.
+    const bool stopped = verdict.request == Verdict::Request::Stop && verdict.reason != Verdict::Reason::AdbNoAnswer &&
+                         verdict.reason != Verdict::Reason::LeftAlone;
     if (!connectedByStart && !stopped)
         return;
     // ADDRESS:PORT for a start, ADDRESS for a stop.

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "command_worker.h"
+#include "remembered_phones.h"
 #include "switch_steps.h"
 
 #include <chrono>
@@ -33,6 +34,9 @@ struct CommandQueue {
 
 // Reads the memory from the store; at start-up, before the worker runs.
 void loadRememberedPhones();
+
+// The phones remembered now. Worker thread.
+const RememberedPhones& rememberedPhones();
 
 // A moment: queues a check of the remembered phones, unless one waits or
 // runs. Main thread.

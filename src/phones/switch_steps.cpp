@@ -61,6 +61,18 @@ std::optional<std::vector<std::string>> askPhoneAddresses(const std::string& adb
     return exitedWithZero(asked) ? std::optional(parsePhoneAddresses(asked.output)) : std::nullopt;
 }
 
+// What each ready USB phone tells of its addresses.
+ToldAddresses askUsbPhones(const std::vector<DeviceEntry>& entries, const std::string& adbPath,
+                           const CommandEnvironment& environment)
+{
+    ToldAddresses told;
+    for (const DeviceEntry& entry : entries) {
+        if (entry.kind == DeviceKind::Usb && entry.state == "device")
+            told.emplace_back(entry.serial, askPhoneAddresses(adbPath, entry.serial, environment));
+    }
+    return told;
+}
+
 // Connects to address:port; after a switch, a refused connect is tried again
 // while the phone restarts. True when connected.
 bool connectWithTries(const std::string& adbPath, const std::string& address, const std::string& port, bool switched,
@@ -114,9 +126,17 @@ Verdict switchPhoneToNetwork(const NamedPhone& phone, const std::string& adbPath
     if (!entries)
         return verdict;
     if (bySender) {
+        ToldAddresses told;
         const PhoneChoice chosen = choosePhone(*entries, phone.sender, phone.port, [&](const std::string& serial) {
-            return askPhoneAddresses(adbPath, serial, environment);
+            told.emplace_back(serial, askPhoneAddresses(adbPath, serial, environment));
+            return told.back().second;
         });
+        // Found none: every ready USB phone has told its addresses.
+        if (chosen.serial.empty() && phone.remembered &&
+            !isThisComputersPhone(*entries, phone.sender, told, *phone.remembered)) {
+            verdict.reason = Verdict::Reason::LeftAlone;
+            return verdict;
+        }
         if (!chosen.whyNone.empty())
             writeLog({chosen.whyNone});
         verdict.succeeded = switchAndConnect(*entries, chosen, phone.sender, phone.port, adbPath, environment);
@@ -135,16 +155,20 @@ Verdict switchPhoneToNetwork(const NamedPhone& phone, const std::string& adbPath
 }
 
 Verdict switchPhoneToUsb(const std::string& address, const std::string& port, const std::string& adbPath,
-                         const CommandEnvironment& environment)
+                         const CommandEnvironment& environment, const RememberedPhones* remembered)
 {
     Verdict verdict{Verdict::Request::Stop, false, address, adbPath};
     const std::optional<std::vector<DeviceEntry>> entries = listDevices(adbPath, verdict, environment);
     if (!entries)
         return verdict;
     const std::string serial = findNetworkSerial(*entries, address, port);
-    if (serial.empty())
+    if (serial.empty()) {
         verdict.reason = Verdict::Reason::NotOnNetwork;
-    else if (exitedWithZero(runAdb(adbPath, {"-s", serial, "usb"}, environment))) {
+        // A phone on USB here still gets told it is not on the network.
+        if (remembered && !isThisComputersPhone(*entries, address, {}, *remembered) &&
+            !isThisComputersPhone(*entries, address, askUsbPhones(*entries, adbPath, environment), *remembered))
+            verdict.reason = Verdict::Reason::LeftAlone;
+    } else if (exitedWithZero(runAdb(adbPath, {"-s", serial, "usb"}, environment))) {
         runAdb(adbPath, {"disconnect", serial}, environment);
         verdict.succeeded = true;
     }

@@ -63,17 +63,25 @@ struct NamedPhone {
     std::string serial;
     AddressChooser chooseAddress;
     std::string port;  // where it is to listen
+    // For a sender: the phones remembered, which with adb's list tell
+    // whether it is a phone of this computer (isThisComputersPhone).
+    const RememberedPhones* remembered = nullptr;
 };
 
 // The switch to the network and the connect, as the header says; the
-// verdict is the caller's to log.
+// verdict is the caller's to log. A sender that no phone of this computer
+// has gets nothing beyond the listing and the address questions to the USB
+// phones: its verdict is left alone.
 Verdict switchPhoneToNetwork(const NamedPhone& phone, const std::string& adbPath,
                              const CommandEnvironment& environment);
 
 // The switch back to USB of the network entry ADDRESS:PORT that adb lists
 // as ready (on any port when port is empty): `adb -s ADDRESS:PORT usb`,
 // then `adb disconnect ADDRESS:PORT`, or adb would keep calling the address
-// and list the phone twice once it is back on USB. The verdict is the
-// caller's to log.
+// and list the phone twice once it is back on USB. Given the remembered
+// phones, a request from an address that no phone of this computer has is
+// left alone; the USB phones are asked for their addresses only when neither
+// adb's network entries nor the memory know it. The verdict is the caller's
+// to log.
 Verdict switchPhoneToUsb(const std::string& address, const std::string& port, const std::string& adbPath,
-                         const CommandEnvironment& environment);
+                         const CommandEnvironment& environment, const RememberedPhones* remembered = nullptr);

@@ -3,6 +3,9 @@
 std::string verdictText(const Verdict& verdict)
 {
     using Reason = Verdict::Reason;
+    if (verdict.reason == Reason::LeftAlone)
+        return "No phone of this computer has the address " + verdict.address.substr(0, verdict.address.rfind(':')) +
+               ": request left alone";
     std::string text;
     switch (verdict.request) {
     case Verdict::Request::Start:

@@ -19,6 +19,7 @@ struct Verdict {
         NotOnNetwork,      // a stop found no network entry of the phone
         PhoneNoAnswer,     // the phone to switch could not be asked for its addresses
         NoNetworkAddress,  // it answered with none
+        LeftAlone,         // the sender is no phone of this computer (phone_choice.h)
     } reason = Reason::None;
 };
 
@@ -27,5 +28,6 @@ struct Verdict {
 // to A:P"; a failure with a reason has it after ": " ("adb did not
 // answer", "not connected over the network", "the phone did not answer",
 // "the phone has no network address"). That adb could not be started is
-// told apart (tray_window.h).
+// told apart (tray_window.h). A request left alone reads "No phone of this
+// computer has the address A: request left alone".
 std::string verdictText(const Verdict& verdict);

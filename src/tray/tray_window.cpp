@@ -61,9 +61,11 @@ OutcomeWords describeOutcome(const Verdict& verdict, ClockTime time)
         words.kind = OutcomeWords::Kind::AdbNotStarted;
         words.balloon = cutToUtf16Units(missing, BALLOON_LIMIT - hint.size()) + hint;
         words.lines = {missing, text};
-    } else if (verdict.request == Verdict::Request::Reconnect && !verdict.succeeded) {
+    } else if ((verdict.request == Verdict::Request::Reconnect && !verdict.succeeded) ||
+               verdict.reason == Verdict::Reason::LeftAlone) {
         // A phone that is away should not raise a warning at every network
-        // change: the tooltip and the log are enough.
+        // change, nor a colleague's phone at every request: the tooltip and
+        // the log are enough.
     } else {
         words.kind = verdict.succeeded ? OutcomeWords::Kind::Success : OutcomeWords::Kind::Failure;
         words.balloon = text + (verdict.reason == Verdict::Reason::NoNetworkAddress

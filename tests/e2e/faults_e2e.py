@@ -67,7 +67,7 @@ class Faults(harness.NativeProgramCase):
 
         # Commands are carried out; their lines are lost; the old log stays.
         self.network.send(datagram("start", "5555"))
-        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 2), "adb did not run")
+        self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 1), "adb did not run")
         self.process.send_signal(signal.SIGTERM)
         self.assertEqual(self.process.wait(timeout=10), 0)
         self.process.stdout.close()
@@ -87,7 +87,7 @@ class Faults(harness.NativeProgramCase):
             self.network.send(datagram("stop"))
             self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == before + 1), value[:20])
             expected = ["Using default ADB path", "Path to ADB: adb", "Received stop command", "adb devices -l",
-                        "successfully", "Could not switch 198.18.0.2 to USB: not connected over the network"]
+                        "successfully", harness.LEFT_ALONE % "198.18.0.2"]
             self.assertTrue(wait_for(lambda: self.workspace.log_lines()[-6:] == expected),
                             (value[:20], self.workspace.log_lines()[-6:]))
         self.assertEqual(sum(line.startswith("Path to ADB: ") for line in self.workspace.log_lines()), 3)

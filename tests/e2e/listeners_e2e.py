@@ -83,6 +83,8 @@ class Listeners(unittest.TestCase):
         self.assertEqual(self.received(), count, self.workspace.log_lines())
 
     def test_each_datagram_is_handled_once_by_its_adapter(self):
+        # adb lists the sender on another port: its requests are this computer's.
+        self.workspace.attach_devices(("198.18.0.2:4444", "offline", "198.18.0.2", "4444"))
         driver = self.start_driver()
         self.assertEqual(driver.listeners(), ["198.18.0.1", "198.18.1.1"])
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
@@ -164,10 +166,11 @@ class Listeners(unittest.TestCase):
                          ["adb devices -l", "successfully", "adb: error: no devices/emulators found",
                           "adb exit code: 1", "Could not switch 198.18.0.2 to USB: adb did not answer"])
 
-        self.workspace.adb_does("stdout connected to 198.18.0.2:5555")
-        self.assertEqual(handled([datagram("start", "5555")], 2)[-4:],
+        # Listing the sender, as adb does for a phone of this computer.
+        self.workspace.adb_does("stdout connected to 198.18.0.2:5555", "stdout 198.18.0.2:4444 offline")
+        self.assertEqual(handled([datagram("start", "5555")], 2)[-5:],
                          ["adb connect 198.18.0.2:5555", "successfully", "adb: connected to 198.18.0.2:5555",
-                          "Connected to 198.18.0.2:5555"])
+                          "adb: 198.18.0.2:4444 offline", "Connected to 198.18.0.2:5555"])
 
         # A server left behind holding the output keeps nobody waiting; the
         # tool inherited nothing but its standard handles.

@@ -19,6 +19,7 @@ LONGEST_LINE = 200  # of the lines a flood can make Velmora write
 class Load(harness.NativeProgramCase):
 
     def test_flood(self):
+        self.workspace.attach_devices(("198.18.0.2:4444", "offline", "198.18.0.2", "4444"))
         self.store_adb_path(self.workspace.install_adb())
         self.start()
         before = self.network.udp_counters()

@@ -4,10 +4,12 @@
 // adb is launched only for "start" and "stop", only with the arguments
 // devices -l, connect, a valid port or ADDRESS:PORT; no log line holds a line
 // break; the repeat rule holds; the log trail is the one a user reads. adb
-// lists no devices here, so a start only connects and a stop finds nothing.
+// lists no device, or only the sender on another port, offline: a request
+// is then left alone, or a start only connects and a stop finds nothing.
 //
 // Input: records of
-//   1 byte   flags: bit 0 = the launch succeeds, bit 1 = a stored value follows
+//   1 byte   flags: bit 0 = the launch succeeds, bit 1 = a stored value follows,
+//            bit 2 = adb lists the sender on another port, offline
 //   [1 byte length m, m bytes]  the stored adb path value, when bit 1 is set
 //   4 bytes  sender IPv4 address
 //   4 bytes  clock step in milliseconds, little-endian
@@ -33,6 +35,7 @@ struct Launch {
 std::vector<std::string> logLines;
 std::vector<Launch> launches;
 bool launchesSucceed = true;
+std::string listed;  // what every adb run prints
 std::uint64_t clock = 0;
 std::string storedPath;
 
@@ -126,6 +129,7 @@ void handleOne(Input& input, Model& model)
     // The listener takes at most 45 bytes of a datagram.
     const std::string received = input.bytes(input.byte()).substr(0, 45);
 
+    listed = flags & 4 ? std::string(sender) + ":0 offline\n" : "";  // port 0: never a start's
     CommandDatagram datagram = decodeCommandDatagram(received.data(), received.size(), sender);
     datagram.receivedTick = clock;
     checkDecoded(datagram);
@@ -138,6 +142,7 @@ void handleOne(Input& input, Model& model)
         launches.push_back({program, arguments});
         ToolRun run;
         run.started = launchesSucceed;
+        run.output = listed;
         return run;
     };
     handleCommand(datagram, environment);
@@ -161,6 +166,11 @@ void handleOne(Input& input, Model& model)
     expected.push_back("Path to ADB: " + adb);
     std::vector<Launch> expectedLaunches;
     const std::string result = launchesSucceed ? "successfully" : "error";
+    const std::vector<std::string> said = listed.empty() || !launchesSucceed ? std::vector<std::string>()
+                                                         : std::vector<std::string>{"adb: " + listed.substr(0, listed.size() - 1)};
+    const bool leftAlone = launchesSucceed && listed.empty();
+    const std::string leftAloneLine =
+        "No phone of this computer has the address " + datagram.senderAddress + ": request left alone";
 
     if (datagram.command == "start") {
         const bool repeated = (datagram.senderAddress == model.address || datagram.port == model.port) &&
@@ -172,22 +182,32 @@ void handleOne(Input& input, Model& model)
             expected.insert(expected.end(), {"Received start command with IP " + datagram.senderAddress +
                                                  " and port " + datagram.port,
                                              "adb devices -l", result});
+            expected.insert(expected.end(), said.begin(), said.end());
             expectedLaunches = {{adb, {"devices", "-l"}}};
-            if (launchesSucceed) {
-                expected.insert(expected.end(), {"No device to switch has the address " + datagram.senderAddress,
-                                                 "adb connect " + device, result});
-                expectedLaunches.push_back({adb, {"connect", device}});
+            if (leftAlone) {
+                expected.push_back(leftAloneLine);
+            } else {
+                if (launchesSucceed) {
+                    expected.insert(expected.end(), {"No device to switch has the address " + datagram.senderAddress,
+                                                     "adb connect " + device, result});
+                    expected.insert(expected.end(), said.begin(), said.end());
+                    expectedLaunches.push_back({adb, {"connect", device}});
+                }
+                expected.push_back("Could not connect to " + device);
+                model = {datagram.senderAddress, datagram.port, clock};
             }
-            expected.push_back("Could not connect to " + device);
-            model = {datagram.senderAddress, datagram.port, clock};
         }
     } else if (datagram.command == "stop") {
-        expected.insert(expected.end(), {"Received stop command", "adb devices -l", result,
-                                         "Could not switch " + datagram.senderAddress + " to USB" +
-                                             (launchesSucceed ? ": not connected over the network" : "")});
+        expected.insert(expected.end(), {"Received stop command", "adb devices -l", result});
+        expected.insert(expected.end(), said.begin(), said.end());
+        expected.push_back(leftAlone ? leftAloneLine
+                                     : "Could not switch " + datagram.senderAddress + " to USB" +
+                                           (launchesSucceed ? ": not connected over the network" : ""));
         expectedLaunches = {{adb, {"devices", "-l"}}};
-        model.address.clear();
-        model.port.clear();
+        if (!leftAlone) {
+            model.address.clear();
+            model.port.clear();
+        }
     }
     check(logLines == expected, "the log trail differs from the rules");
     check(launches.size() == expectedLaunches.size(), "launch count differs from the rules");
