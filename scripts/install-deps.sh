@@ -1,10 +1,19 @@
 #!/bin/sh
-# Installs on Debian 12 whatever Velmora's builds and tests need and is not
-# there yet; a quick no-op when everything is installed.
+# Installs on Debian 12 what Velmora needs and is not there yet; a quick
+# no-op when everything is installed.
+#   install-deps.sh          everything the builds and tests need
+#   install-deps.sh native   what the native program needs to build and to do
+#                            its job: the compiler, CMake and adb
 set -eu
 
-packages="cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
-          xvfb xdotool x11-utils imagemagick iproute2 python3 clang libclang-rt-14-dev"
+native="cmake make g++ adb"
+tests="cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
+       xvfb xdotool x11-utils imagemagick iproute2 python3 clang libclang-rt-14-dev"
+case "${1:-}" in
+native) packages=$native ;;
+"") packages=$tests ;;
+*) echo "usage: $0 [native]" >&2; exit 2 ;;
+esac
 
 missing=""
 for package in $packages; do
@@ -17,6 +26,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing:$missing"
 # wine32 is an i386 package.
-dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+case "$missing" in
+*:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
+esac
 $sudo apt-get update -qq
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing

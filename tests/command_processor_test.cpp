@@ -386,7 +386,8 @@ TEST_F(Processor, RepeatedStartIsIgnoredForTenSeconds)
     ASSERT_TRUE(startRuns("5555", DEVICE, 1000));
     resetLog();
     EXPECT_FALSE(startRuns("5555", DEVICE, 11000));
-    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb"}));
+    EXPECT_EQ(readLogMessages(), (Lines{"Received command", "Path to ADB: /opt/android sdk/adb",
+                                        "Ignored repeated start from 198.18.0.2 for port 5555"}));
     EXPECT_EQ(lastStart.tick, 1000u) << "an ignored start changes nothing";
     EXPECT_TRUE(startRuns("5555", DEVICE, 11001));
     EXPECT_EQ(lastStart.tick, 11001u);

@@ -96,13 +96,13 @@ TEST(SettledAt, AQuietMomentAfterTheLastChangeButNoLaterThanTheLimit)
         EXPECT_EQ(settledAt(first, ms(c.last)), ms(c.settled)) << "last change at " << c.last << " ms";
 }
 
-TEST(PrintSetupError, NamesStepCodeAndAddressWithoutLineEnd)
+TEST(PrintSetupError, NamesStepCodeAndAddressOnALineOfItsOwn)
 {
     testing::internal::CaptureStdout();
     printSetupError("Bind error", 10048, "198.18.0.1");
     printSetupError("Add membership error", -1, "10.0.0.2");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Bind error (10048) on 198.18.0.1Add membership error (-1) on 10.0.0.2");
+              "Bind error (10048) on 198.18.0.1\nAdd membership error (-1) on 10.0.0.2\n");
 }
 
 TEST(CommandWorker, CarriesOutCommandsInTheirOrderAndDropsThoseBeyondTheLimit)

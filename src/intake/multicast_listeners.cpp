@@ -57,6 +57,7 @@ bool openListener(const Adapter& adapter)
         return false;
     }
     listenerTable.push_back({adapter, std::move(socket)});
+    printDiagnostic("Listening on " + adapter.address + "\n");
     return true;
 }
 
@@ -98,7 +99,7 @@ void printDiagnostic(const std::string& text)
 
 void printSetupError(const char* what, int code, const std::string& address)
 {
-    printDiagnostic(what + (" (" + std::to_string(code) + ") on ") + address);
+    printDiagnostic(what + (" (" + std::to_string(code) + ") on ") + address + "\n");
 }
 
 bool openListeners(const AdapterListing& adapters)
@@ -125,6 +126,7 @@ std::optional<std::size_t> followAdapters(const AdapterListing& adapters)
     for (std::size_t i : changes.close) {
         closeListener(listenerTable[i]);
         writeLog({"Stopped listening on ", listenerTable[i].adapter.address});
+        printDiagnostic("Stopped listening on " + listenerTable[i].adapter.address + "\n");
     }
     listenerTable.erase(std::remove_if(listenerTable.begin(), listenerTable.end(),
                                        [](const Listener& listener) { return !listener.socket; }),

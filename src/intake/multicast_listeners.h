@@ -54,17 +54,19 @@ ListenerChanges planListenerChanges(const std::vector<Adapter>& listening, const
 // or not at all (standard_output.h).
 void printDiagnostic(const std::string& text);
 
-// Prints "<what> (<code>) on <address>", without a line end.
+// Prints "<what> (<code>) on <address>" on a line of its own.
 void printSetupError(const char* what, int code, const std::string& address);
 
-// Sets up a listener for every usable adapter listed; failures are printed to
-// standard output and skipped. False when the adapters could not be listed:
+// Sets up a listener for every usable adapter listed, printing "Listening on
+// ADDRESS" for each on standard output; failures are printed there too and
+// skipped. False when the adapters could not be listed:
 // nothing is opened then, and the caller tries again later.
 bool openListeners(const AdapterListing& adapters);
 
 // Brings the listeners in line with the adapters listed now, as a change of
 // the network asks: "Stopped listening on ADDRESS" for each one closed,
-// "Listening on ADDRESS" for each one opened. Listeners that still match are
+// "Listening on ADDRESS" for each one opened, in the log and on standard
+// output. Listeners that still match are
 // not touched. An adapter whose listener cannot be set up (its receiver
 // thread included) is left for the next change. Returns how many listeners
 // opened; when the adapters could not be listed, every listener stays as it

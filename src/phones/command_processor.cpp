@@ -14,8 +14,10 @@ std::optional<Verdict> handleStart(const CommandDatagram& datagram, const std::s
         return std::nullopt;
     }
     // Judged by when the datagrams arrived, however long the last start took.
-    if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, datagram.receivedTick))
+    if (isRepeatedStart(lastStart, datagram.senderAddress, datagram.port, datagram.receivedTick)) {
+        writeLog({"Ignored repeated start from ", datagram.senderAddress, " for port ", datagram.port});
         return std::nullopt;
+    }
 
     writeLog({"Received start command with IP ", datagram.senderAddress, " and port ", datagram.port});
     const Verdict verdict = switchPhoneToNetwork(

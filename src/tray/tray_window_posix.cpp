@@ -126,8 +126,8 @@ bool createTray(void*)
     if (quitSignals < 0)
         return false;
     watchNetwork(nullptr);
-    if (isatty(STDIN_FILENO))
-        say("Velmora is running. Commands: View log, Set ADB Path, About, Exit");
+    say("Velmora is running; its log is " + logFilePath() +
+        ". Type View log, Set ADB Path, About or Exit; Ctrl+C ends it.");
     return true;
 }
 

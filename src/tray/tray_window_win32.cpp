@@ -7,6 +7,7 @@
 #include "services/event_log.h"
 #include "services/wide_text.h"
 #include "single_copy.h"
+#include "start_with_windows_win32.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -97,6 +98,7 @@ void showPopupMenu(HWND window)
     if (!menu)
         return;
     const HMENU popup = GetSubMenu(menu, 0);
+    CheckMenuItem(popup, IDM_START_WITH_WINDOWS, MF_BYCOMMAND | (startsWithWindows() ? MF_CHECKED : MF_UNCHECKED));
     addPhoneLines(popup);
     // A notification icon's menu closes when the user clicks elsewhere only
     // if its owner is the foreground window; the null message afterwards lets
@@ -137,6 +139,17 @@ void viewLog(HWND window)
     ShellExecuteW(window, L"open", widePath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The item shows the state it finds at each menu; a failed change leaves it.
+void toggleStartWithWindows()
+{
+    const bool on = !startsWithWindows();
+    if (setStartWithWindows(on))
+        writeLog({on ? "Start with Windows: on" : "Start with Windows: off"});
+    else
+        showBalloon(on ? "Could not turn Start with Windows on" : "Could not turn Start with Windows off",
+                    NIIF_WARNING);
+}
+
 void onMenuCommand(HWND window, int command)
 {
     switch (command) {
@@ -152,6 +165,9 @@ void onMenuCommand(HWND window, int command)
         break;
     case IDM_VIEW_LOG:
         viewLog(window);
+        break;
+    case IDM_START_WITH_WINDOWS:
+        toggleStartWithWindows();
         break;
     default:
         choosePhoneLine(static_cast<unsigned>(command));

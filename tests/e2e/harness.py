@@ -412,6 +412,10 @@ class PhoneScenarios:
         self.assertLess(connects[-2]["time"], listens)
         print("\nconnect tried %d times; the successful try started %.0f ms after the phone listened"
               % (len(connects), (connects[-1]["time"] - listens) / 1000))
+        # The phone asks again, on another adapter say: that start is ignored, and says so.
+        self.network.send(datagram("start", "5555"))
+        self.assertTrue(wait_for(lambda: log()[-1:] == ["Ignored repeated start from 198.18.0.2 for port 5555"]),
+                        log())
 
     def test_stop_switches_only_the_senders_phone(self):
         self.workspace.attach_devices(("198.18.0.3:5555", "device", "198.18.0.3", "5555"),
@@ -482,7 +486,8 @@ class PhoneScenarios:
         self.workspace.store_setting("Phones", "198.18.0.2:5555", self.network)
         self.start_program()
         log = self.workspace.log_lines
-        self.assertTrue(wait_for(lambda: "adb connect 198.18.0.2:5555" in log(), timeout=20), log())
+        tried = lambda: [run["done"] for run in self.workspace.adb_runs() if run["args"][0] == "connect"] == [True]
+        self.assertTrue(wait_for(tried, timeout=20), log())
         # Back on the Wi-Fi, listening, but not in adb's list: it asks.
         self.workspace.attach_devices(("-", "away", "198.18.0.2", "5555"))
         self.network.send(datagram("start", "5555"))

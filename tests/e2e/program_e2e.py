@@ -18,6 +18,11 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
         self.workspace.adb_does("report")
         self.start()
         self.assertEqual(self.workspace.log_lines(), ["Starting"])
+        # The terminal is told that it runs and where it listens; the log is not.
+        log = os.path.join(self.workspace.folder, "log.txt")
+        self.assertTrue(wait_for(lambda: self.output().splitlines() == [
+            "Velmora is running; its log is %s. Type View log, Set ADB Path, About or Exit; Ctrl+C ends it." % log,
+            "Listening on 198.18.0.1"]), self.output())
 
         # This one from the sender program; the others from raw bytes.
         subprocess.run(self.network.in_device([self.options.sender, "start", "5555", "--via", "198.18.0.2"]),
@@ -55,7 +60,7 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
             self.assertTrue(wait_for(lambda: self.workspace.log_lines().count(line + address) > before))
 
     def outcomes_shown(self):
-        return [line for line in self.output().splitlines() if "198.18." in line]
+        return [line for line in self.output().splitlines() if "198.18." in line and "istening on" not in line]
 
     def moments(self):
         return (self.network_moment, self.address_added, self.link_bounce, self.restart_program)
@@ -235,6 +240,8 @@ class Program(harness.NativeProgramCase, harness.PhoneScenarios):
         self.assertTrue(wait_for(lambda: len(self.workspace.adb_runs()) == 4))
 
         self.assertNotIn("error", self.output())
+        self.assertEqual([line for line in self.output().splitlines() if "istening on" in line],
+                         ["Listening on 198.18.0.1"] + self.listening_lines())
         self.assertEqual(self.stop_by(signal.SIGTERM)[0], 0)
 
     def test_network_change_while_adb_runs_is_followed_at_once(self):

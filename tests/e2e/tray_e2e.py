@@ -108,12 +108,15 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
     def reg_add(self, key, *args):
         self.wine("reg", "add", key, *args, "/f")
 
-    def stored_adb_path(self):
-        out = self.wine("reg", "query", SETTINGS_KEY, "/v", "ADBPath", check=False).stdout.decode("latin-1")
+    def reg_value(self, key, name):
+        out = self.wine("reg", "query", key, "/v", name, check=False).stdout.decode("latin-1")
         for line in out.splitlines():
             if "REG_SZ" in line:
                 return line.split("REG_SZ", 1)[1].strip()
         return None
+
+    def stored_adb_path(self):
+        return self.reg_value(SETTINGS_KEY, "ADBPath")
 
     def xdotool(self, *args):
         return subprocess.run(self.network.in_host(["xdotool"] + list(args)), env=self.env,
@@ -193,6 +196,12 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.fail("no menu appeared")
 
     @staticmethod
+    def checked(screen, box, row):
+        """Whether the menu line at height row shows a check mark, left of its text."""
+        return any(sum(screen.rgb(x, y)) < 200 for x in range(box[0] + 3, box[0] + 17)
+                   for y in range(row - 4, row + 5))
+
+    @staticmethod
     def with_rows(screen, box, count):
         found = len(screen.text_rows(box)) if screen else 0
         return screen if (found == count if count else found >= 4) else None
@@ -230,9 +239,9 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
 
     def menu_item(self, index):
         """Opens the tray menu and clicks its item at index (0 = "View log"),
-        one of the last four lines, below the phones."""
+        one of the last five lines, below the phones."""
         menu, box, window = self.open_menu()
-        rows = menu.text_rows(box)[-4:]
+        rows = menu.text_rows(box)[-5:]
         self.xdotool("mousemove", str(box[0] + (box[2] - box[0]) // 3), str(rows[index]))
         time.sleep(0.2)
         self.xdotool("click", "1")
@@ -339,9 +348,9 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.icon_shown()
         probe = self.workspace.copy(self.options.tray_probe, "tray_probe.exe")
         log = self.workspace.log_lines
-        # The phone on USB heads the menu, above its four items; the keyboard
+        # The phone on USB heads the menu, above its five items; the keyboard
         # chooses it.
-        self.choose_with_keys(self.open_menu(rows=5), "Down", "Return")
+        self.choose_with_keys(self.open_menu(rows=6), "Down", "Return")
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Connected to 198.18.0.2:5555"], timeout=30), log())
         self.assertIn("Menu: switch R58M12ABCDE to Wi-Fi", log())
         self.assertTrue(self.balloon_shows(probe, "Connected to 198.18.0.2:5555"), self.balloon(probe))
@@ -350,7 +359,7 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertLess(args.index(["disconnect", "198.18.0.2:5555"]), args.index(["-s", "R58M12ABCDE", "tcpip", "5555"]))
         self.assertIn("198.18.0.2:5555\tdevice", harness.read_text(self.workspace.devices))
         # Now adb lists it on the network too, and that line switches it back.
-        self.choose_with_keys(self.open_menu(rows=6, name="menu-phones.png"), "Down", "Down", "Return")
+        self.choose_with_keys(self.open_menu(rows=7, name="menu-phones.png"), "Down", "Down", "Return")
         self.assertTrue(wait_for(lambda: log()[-1:] == ["Switched 198.18.0.2 to USB"], timeout=20), log())
         self.assertIn("Menu: switch 198.18.0.2:5555 to USB", log())
 
@@ -391,8 +400,20 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.press_ok("Сообщение от иконки")
         self.screen("double-click.png")
 
+        # Start with Windows writes the Run value with this exe's path, quoted,
+        # and the item shows it checked; chosen again, both go.
+        run_key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+        exe = '"%s"' % self.workspace.native_path(os.path.join(self.workspace.folder, "velmora.exe"))
+        for on, value in ((True, exe), (False, None)):
+            self.menu_item(2)
+            self.assertTrue(wait_for(lambda: self.reg_value(run_key, "Velmora") == value), self.reg_value(run_key, "Velmora"))
+            self.assertEqual(self.workspace.log_lines()[-1], "Start with Windows: " + ("on" if on else "off"))
+            menu, box, window = self.open_menu(name="menu-start-with-windows.png")
+            self.assertEqual(self.checked(menu, box, menu.text_rows(box)[-3]), on)
+            self.choose_with_keys((menu, box, window), "Escape")
+
         # About names the project's version.
-        self.menu_item(2)
+        self.menu_item(3)
         self.assertTrue(self.window_named("^About$"), "no About box")
         about = self.wine(probe, "about-text").stdout.decode().replace("\r", "")
         self.assertEqual(about.split("\n")[0], "Velmora " + self.options.version)
@@ -452,7 +473,7 @@ class Tray(unittest.TestCase, harness.PhoneScenarios):
         self.assertTrue(wait_for(lambda: self.screen("icon-back.png").icon_pixels() >= 10), "icon not re-added")
 
         # Exit removes the icon and ends the process with exit code 0.
-        self.menu_item(3)
+        self.menu_item(4)
         self.assertEqual(self.process.wait(timeout=20), 0)
         self.assertEqual(self.screen("exited.png").icon_pixels(), 0, "the icon outlived the program")
         # A copy started right after it ended runs, in its own folder.

@@ -177,7 +177,9 @@ void handleOne(Input& input, Model& model)
                               clock - model.tick <= 10000;
         if (!modelPort(datagram.port)) {
             expected.push_back("Ignored start command with invalid port");
-        } else if (!repeated) {
+        } else if (repeated) {
+            expected.push_back("Ignored repeated start from " + datagram.senderAddress + " for port " + datagram.port);
+        } else {
             const std::string device = datagram.senderAddress + ":" + datagram.port;
             expected.insert(expected.end(), {"Received start command with IP " + datagram.senderAddress +
                                                  " and port " + datagram.port,
