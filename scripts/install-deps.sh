@@ -29,5 +29,7 @@ echo "Installing:$missing"
 case "$missing" in
 *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386 ;;
 esac
-$sudo apt-get update -qq
+# An index that fails to download (a mirror in the middle of a sync) leaves
+# the older one in use, which serves as well.
+$sudo apt-get update -qq || echo "Some package lists could not be updated; using the older ones."
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing

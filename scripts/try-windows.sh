@@ -31,7 +31,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 stop() {
     WINEPREFIX=$VELMORA_WINEPREFIX wineserver -k 2>/dev/null || true
-    [ -z "$xvfb" ] || kill "$xvfb"
+    [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap stop EXIT
 trap 'exit 130' INT TERM
