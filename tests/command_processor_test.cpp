@@ -548,14 +548,9 @@ protected:
     {
         ASSERT_FALSE(later.empty());
         clock = std::min_element(later.begin(), later.end(), [](auto& a, auto& b) { return a.due < b.due; })->due;
-        for (auto due = later.begin(); due != later.end();) {
-            if (due->due != clock) {
-                ++due;
-                continue;
-            }
-            waiting.push_back(std::move(due->command));
-            due = later.erase(due);
-        }
+        const auto due = std::stable_partition(later.begin(), later.end(), [&](auto& l) { return l.due != clock; });
+        std::for_each(due, later.end(), [&](Later& l) { waiting.push_back(std::move(l.command)); });
+        later.erase(due, later.end());
     }
 
     struct Later {
