@@ -59,16 +59,16 @@ void printSetupError(const char* what, int code, const std::string& address);
 
 // Sets up a listener for every usable adapter listed, printing "Listening on
 // ADDRESS" for each on standard output; failures are printed there too and
-// skipped. False when the adapters could not be listed:
-// nothing is opened then, and the caller tries again later.
+// skipped. False when the adapters could not be listed: nothing is opened
+// then, and the caller tries again later.
 bool openListeners(const AdapterListing& adapters);
 
 // Brings the listeners in line with the adapters listed now, as a change of
 // the network asks: "Stopped listening on ADDRESS" for each one closed,
 // "Listening on ADDRESS" for each one opened, in the log and on standard
-// output. Listeners that still match are
-// not touched. An adapter whose listener cannot be set up (its receiver
-// thread included) is left for the next change. Returns how many listeners
+// output. Listeners that still match are not touched. An adapter whose
+// listener cannot be set up (its receiver thread included) is left for the
+// next change. Returns how many listeners
 // opened; when the adapters could not be listed, every listener stays as it
 // is and the result is nullopt. Never waits for a command being handled.
 std::optional<std::size_t> followAdapters(const AdapterListing& adapters);
