@@ -2,6 +2,19 @@
 
 #include <algorithm>
 
+namespace {
+
+// A ready USB phone is the sender's when it told the sender's address, or
+// when it is the only one and could not tell its addresses at all: one that
+// tells others is not.
+bool isSendersUsbPhone(const std::optional<std::vector<std::string>>& told, std::string_view sender,
+                       bool onlyReadyUsb)
+{
+    return told ? std::find(told->begin(), told->end(), sender) != told->end() : onlyReadyUsb;
+}
+
+}  // namespace
+
 std::string findNetworkSerial(const std::vector<DeviceEntry>& entries, std::string_view host, std::string_view port)
 {
     for (const DeviceEntry& entry : entries) {
@@ -30,8 +43,7 @@ PhoneChoice choosePhone(const std::vector<DeviceEntry>& entries, const std::stri
         const std::optional<std::vector<std::string>> addresses = readAddresses(phone->serial);
         // One phone that cannot tell its addresses is taken to be the sender;
         // one that tells others is not.
-        if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end()
-                      : usbPhones.size() == 1)
+        if (isSendersUsbPhone(addresses, sender, usbPhones.size() == 1))
             return {phone->serial, false, ""};
     }
 
@@ -63,7 +75,7 @@ bool isThisComputersPhone(const std::vector<DeviceEntry>& entries, std::string_v
             return true;
     }
     for (const auto& [serial, addresses] : told) {
-        if (addresses ? std::find(addresses->begin(), addresses->end(), sender) != addresses->end() : oneReadyUsb)
+        if (isSendersUsbPhone(addresses, sender, oneReadyUsb))
             return true;
     }
     return std::any_of(remembered.begin(), remembered.end(),

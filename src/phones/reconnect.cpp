@@ -59,6 +59,16 @@ std::vector<Verdict> logged(std::vector<Verdict> verdicts)
 
 std::vector<Verdict> repeatTry(const Check& check, const std::string& phone, std::size_t attempt);
 
+// What a check, or a repeat of a try at phone, asks first: what adb lists.
+// failed is set to the verdict of a failed try, with the reason when adb did
+// not answer.
+std::optional<std::vector<DeviceEntry>> listForCheck(const Check& check, const std::string& phone, Verdict& failed)
+{
+    writeLog({"Checking remembered phones"});
+    failed = {Verdict::Request::Reconnect, false, phone, adbPathOrDefault(check->environment)};
+    return listDevices(failed.adbPath, failed, check->environment);
+}
+
 // After failed try `attempt` (0 for the check's own): the next one at its
 // repeat; after the last, or when adb cannot be started, the verdict.
 std::vector<Verdict> afterFailure(const Check& check, std::size_t attempt, const Verdict& failed)
@@ -88,9 +98,8 @@ std::vector<Verdict> repeatTry(const Check& check, const std::string& phone, std
 {
     if (!isRemembered(phone))
         return {};  // forgotten or replaced meanwhile
-    writeLog({"Checking remembered phones"});
-    Verdict failed{Verdict::Request::Reconnect, false, phone, adbPathOrDefault(check->environment)};
-    const std::optional<std::vector<DeviceEntry>> entries = listDevices(failed.adbPath, failed, check->environment);
+    Verdict failed;
+    const std::optional<std::vector<DeviceEntry>> entries = listForCheck(check, phone, failed);
     if (!entries)
         return afterFailure(check, attempt, failed);
     const std::vector<PhoneToReconnect> toTry = phonesToReconnect({phone}, *entries);
@@ -120,9 +129,8 @@ std::vector<Verdict> runCheck(const Check& check)
         checkUnderway = false;
         return {};
     }
-    writeLog({"Checking remembered phones"});
-    Verdict failed{Verdict::Request::Reconnect, false, "", adbPathOrDefault(check->environment)};
-    const std::optional<std::vector<DeviceEntry>> entries = listDevices(failed.adbPath, failed, check->environment);
+    Verdict failed;
+    const std::optional<std::vector<DeviceEntry>> entries = listForCheck(check, "", failed);
     if (entries) {
         queuePhones(check, phonesToReconnect(remembered, *entries), 0);
         return {};
